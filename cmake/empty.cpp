@@ -1,0 +1,1 @@
+// placeholder for a subsystem that has no sources yet

@@ -1,0 +1,38 @@
+#pragma once
+// What the program knows about its current input and the flags its long runs share.
+#include <cstdint>
+#include <string>
+
+namespace frames {
+
+enum InputKind : int { ikAvi = 0, ikBmp = 1, ikFits = 2, ikJpeg = 3, ikTiff = 4 };
+
+// Caption prefixes of the main window per input kind.
+const char* KindCaptionPrefix(InputKind k);   // "Pelinoxa processing BMP: " ...
+const char* KindPluralPrefix(InputKind k);    // "Pelinoxa processing BMPs: " ...
+
+struct InputState {
+  frames::InputKind InputKind = ikAvi;
+  bool FitsStretch = false;
+  bool InputLoaded = false;
+  bool SingleImage = false;  // the input is one still frame (no aligning or stacking)
+  std::string AviFileName = "none";
+  int32_t FrameCount = 0;
+  int32_t SelectedCount = 0;
+  int32_t SourceWidth = 0, SourceHeight = 0;
+  int32_t FrameWidth = 0, FrameHeight = 0;
+  int32_t ImageWidth = 0, ImageHeight = 0;
+  int32_t CurrentFrameIndex = 0;
+  bool CancelRequested = false;
+  bool DroppedFramesSeen = false;
+  bool PreviewClickLock = false;
+  bool AlignPass = false;
+  bool StackPass = false;
+  int FieldIndex = 0;
+  std::string ProgramDir;
+  std::string InputDir;  // the folder of the directory list (the input folder)
+
+  bool stillInput() const { return InputKind != ikAvi; }
+};
+
+}  // namespace frames

@@ -1,0 +1,55 @@
+#pragma once
+// UiServices without a display: answers come from queues, every message box is recorded.
+// Scripts and tests queue the answers of the next questions and file dialogs; a question or
+// dialog nobody answered raises ScriptAbort, and in strict mode so does an error box.
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/UiServices.h"
+
+namespace ui {
+
+class HeadlessUi : public UiServices {
+ public:
+  struct Message {
+    MsgKind kind;
+    std::string text;
+    MsgButtons buttons;
+    DialogResult answer;
+  };
+
+  DialogResult messageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override;
+  FileDialogResult fileDialog(const FileDialogRequest& request) override;
+  void processEvents() override;
+  void setCursor(Cursor c) override { cursor_ = c; }
+  Cursor cursor() const override { return cursor_; }
+  void setClipboardBitmap(const Bitmap24& bmp) override { clipboard = bmp; }
+
+  void queueAnswer(DialogResult r) { answers_.push_back(r); }
+  // files empty = the dialog is cancelled; filterIndex 0 = keep the dialog's preset filter.
+  void queueDialog(std::vector<std::string> files, int filterIndex = 0);
+  void queueDialogCancel() { queueDialog({}, 0); }
+  size_t pendingAnswers() const { return answers_.size(); }
+  size_t pendingDialogs() const { return dialogs_.size(); }
+
+  bool strict = false;
+  std::vector<Message> messages;
+  std::vector<FileDialogRequest> dialogRequests;
+  Bitmap24 clipboard;
+  std::function<void(const Message&)> onMessage;  // called as each box is shown
+  std::function<void()> onProcessEvents;          // lets a test press "Cancel" mid-run
+  long long processEventsCalls = 0;
+
+ private:
+  struct DialogAnswer {
+    std::vector<std::string> files;
+    int filterIndex;
+  };
+  std::deque<DialogResult> answers_;
+  std::deque<DialogAnswer> dialogs_;
+  Cursor cursor_ = Cursor::Normal;
+};
+
+}  // namespace ui

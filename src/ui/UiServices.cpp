@@ -1,0 +1,32 @@
+#include "ui/UiServices.h"
+
+#include <chrono>
+
+namespace ui {
+
+const char* DialogResultName(DialogResult r) {
+  switch (r) {
+    case DialogResult::OK: return "OK";
+    case DialogResult::Yes: return "Yes";
+    case DialogResult::No: return "No";
+    case DialogResult::Cancel: return "Cancel";
+  }
+  return "?";
+}
+
+const char* MsgKindName(MsgKind k) {
+  switch (k) {
+    case MsgKind::Information: return "information";
+    case MsgKind::Warning: return "warning";
+    case MsgKind::Error: return "error";
+    case MsgKind::Confirmation: return "confirmation";
+  }
+  return "?";
+}
+
+double UiServices::nowMs() const {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace ui
