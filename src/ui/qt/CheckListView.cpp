@@ -97,13 +97,16 @@ void CheckListView::syncSelection(bool scrollToCurrent) {
   viewport()->update();
 }
 
-bool CheckListView::onCheckBox(const QModelIndex& index, const QPoint& pos) const {
+QRect CheckListView::checkBoxRect(const QModelIndex& index) const {
   QStyleOptionViewItem opt;
   initViewItemOption(&opt);
   opt.rect = visualRect(index);
   static_cast<CheckListDelegate*>(itemDelegate())->initStyleOption(&opt, index);
-  QRect r = style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, this);
-  return r.adjusted(-2, -2, 2, 2).contains(pos);
+  return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, this);
+}
+
+bool CheckListView::onCheckBox(const QModelIndex& index, const QPoint& pos) const {
+  return checkBoxRect(index).adjusted(-2, -2, 2, 2).contains(pos);
 }
 
 void CheckListView::mousePressEvent(QMouseEvent* e) {

@@ -35,7 +35,8 @@ class CheckListView : public QListView {
   CheckListModel* listModel() const { return model_; }
   void syncItems();
   void syncSelection(bool scrollToCurrent);
-  // True when pos (viewport coordinates) is on the check box of the item at index.
+  // The check box of an item, and whether pos (viewport coordinates) hits it.
+  QRect checkBoxRect(const QModelIndex& index) const;
   bool onCheckBox(const QModelIndex& index, const QPoint& pos) const;
 
   // Runs a user action (set by the binding: dispatch + re-sync).

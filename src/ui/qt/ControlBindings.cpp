@@ -143,9 +143,14 @@ class RadioGroupBinding : public Binding {
 
  private:
   void rebuild() {
+    // Only when the items really changed: a re-sync after a click must not delete the
+    // button whose signal is being delivered.
+    if (shown_ == rg_.items() && !group_->buttons().isEmpty()) return;
+    shown_ = rg_.items();
     for (auto* b : group_->buttons()) {
       group_->removeButton(b);
-      delete b;
+      b->hide();
+      b->deleteLater();  // a handler may change the items while this button's click runs
     }
     delete box_->layout();
     const auto& items = rg_.items();
@@ -168,6 +173,7 @@ class RadioGroupBinding : public Binding {
   ui::RadioGroup& rg_;
   QGroupBox* box_;
   QButtonGroup* group_;
+  std::vector<std::string> shown_;
 };
 
 class ComboBoxBinding : public Binding {
@@ -181,9 +187,10 @@ class ComboBoxBinding : public Binding {
   }
   void applyCaption() override { applyCaptionLabel(); }
   void applyProp(std::string_view p) override {
-    if (p.empty() || p == "Items") {
+    if ((p.empty() || p == "Items") && shown_ != cb_.items()) {
+      shown_ = cb_.items();
       combo_->clear();
-      for (auto& s : cb_.items()) combo_->addItem(Q(s));
+      for (auto& s : shown_) combo_->addItem(Q(s));
     }
     if (p.empty() || p == "Items" || p == "ItemIndex") {
       combo_->setCurrentIndex(cb_.itemIndex());
@@ -194,6 +201,7 @@ class ComboBoxBinding : public Binding {
  private:
   ui::ComboBox& cb_;
   QComboBox* combo_;
+  std::vector<std::string> shown_;
 };
 
 // ---------------------------------------------------------------- Slider, SpinEdit, Edit
