@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 
 #include "ViewFixture.h"
 #include "ui/qt/ImageView.h"
+#include "ui/qt/RepaintThrottle.h"
 
 using namespace pxtest;
 using namespace ui;
@@ -336,4 +338,59 @@ TEST_F(FormViewTest, ProgressWindowCancel_AsksAndSetsTheFlag) {
   EXPECT_EQ(ui->shownMessages[0].text, "Do you want to cancel ?");
   demo->progress->hide();
   EXPECT_FALSE(win->isVisible());
+}
+
+namespace {
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+}  // namespace
+
+TEST_F(FormViewTest, LongRunInAUserAction_CoalescesWidgetUpdates) {
+  auto& caption = demo->get<Label>("FrameCaption");
+  auto& slider = demo->get<Slider>("PreviewSlider");
+  auto* label = widget<QLabel>("FrameCaption");
+  Pump(50);
+  PaintCounter counter(label);
+  int frames = 0;
+  qint64 ms = 0;
+  demo->get<Button>("SelectInputButton").OnClick = [&] {
+    QElapsedTimer t;
+    t.start();
+    for (frames = 0; t.elapsed() < 250; ++frames) {
+      caption.setCaption("Frame " + std::to_string(frames));
+      slider.setValue(frames % 1000);
+      ui->processEvents();
+    }
+    ms = t.elapsed();
+  };
+  widget<QPushButton>("SelectInputButton")->click();
+  // The last values are on screen when the action ends ...
+  EXPECT_EQ(label->text().toStdString(), "Frame " + std::to_string(frames - 1));
+  EXPECT_EQ(widget<QSlider>("PreviewSlider")->value(), (frames - 1) % 1000);
+  // ... but the window was not repainted for every frame.
+  Pump();
+  // (A flush may paint a widget twice: its own change, then its group's relayout.)
+  EXPECT_GT(frames, 10 * counter.paints);
+  EXPECT_LE(counter.paints, 3 * (ms / ui::qt::RepaintThrottle::kIntervalMs + 2));
+}
+
+TEST_F(FormViewTest, ChangesAtTheEndOfAUserAction_AreShownWhenItReturns) {
+  demo->get<Button>("SelectInputButton").OnClick = [&] {
+    demo->get<Label>("FrameCaption").setCaption("Frame 2 of 5");
+    demo->get<Page>("AlignPage").setVisible(true);
+    demo->form.setActivePage(demo->get<Page>("AlignPage"));
+    demo->form.setCaption("Pelinoxa processing AVI: mars.avi");
+  };
+  widget<QPushButton>("SelectInputButton")->click();
+  EXPECT_EQ(widget<QLabel>("FrameCaption")->text().toStdString(), "Frame 2 of 5");
+  EXPECT_TRUE(view->tabs()->isTabVisible(1));
+  EXPECT_EQ(view->tabs()->currentIndex(), 1);
+  EXPECT_EQ(view->mainWindow()->windowTitle().toStdString(), "Pelinoxa processing AVI: mars.avi");
+  EXPECT_FALSE(view->hasPending());
 }

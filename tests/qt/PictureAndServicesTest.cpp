@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 #include "ViewFixture.h"
 #include "ui/qt/ImageView.h"
+#include "ui/qt/RepaintThrottle.h"
 
 using namespace pxtest;
 using namespace ui;

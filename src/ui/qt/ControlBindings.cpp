@@ -26,6 +26,7 @@
 #include "ui/qt/CheckListView.h"
 #include "ui/qt/FormView.h"
 #include "ui/qt/ImageView.h"
+#include "ui/qt/RepaintThrottle.h"
 #include "ui/qt/Theme.h"
 
 namespace ui::qt {

@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/FormModel.h"
 
@@ -39,6 +41,8 @@ class Binding {
   bool followsAncestors = false;
 
   void apply(std::string_view prop);  // "" = everything
+  // Notifications held back while a user action runs (see FormView::flushPending).
+  std::vector<std::string> queued;
   void applyAll() { apply(""); }
   virtual void applyVisible();
 

@@ -15,11 +15,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/UiServices.h"
 #include "ui/qt/ContainerBindings.h"
 #include "ui/qt/ImageView.h"
 #include "ui/qt/KeyCodes.h"
+#include "ui/qt/RepaintThrottle.h"
 
 namespace ui::qt {
 
@@ -89,6 +91,7 @@ FormView::FormView(ui::Form& form) : form_(form) { build(); }
 
 FormView::~FormView() {
   closing_ = true;
+  RepaintThrottle::instance().removeView(this);
   form_.removeObserver(observer_);
   // Widgets first: their signals (focus-out, editing finished) must not reach dead bindings.
   delete main_;
@@ -161,7 +164,7 @@ void FormView::buildPage(ui::Page& page) {
   sl->setContentsMargins(6, 4, 6, 4);
   sl->setSpacing(6);
   fill(side, sl, page.name());
-  sl->addStretch(1);
+  if (!hasExpandingChild(page.name())) sl->addStretch(1);
   sideScroll->setWidget(side);
 
   if (pictures.empty()) {
@@ -214,10 +217,16 @@ void FormView::buildToolWindow(ui::ToolWindow& tw) {
   } else {
     fill(win, l, tw.name());
   }
-  bool expands = false;
-  for (ui::Control* c : children_[tw.name()])
-    expands = expands || c->kind() == Kind::CheckList || c->kind() == Kind::Memo;
-  if (!expands) l->addStretch(1);
+  if (!hasExpandingChild(tw.name())) l->addStretch(1);
+}
+
+// A list or a memo takes the spare height; otherwise the controls sit at the top.
+bool FormView::hasExpandingChild(const std::string& parent) const {
+  auto it = children_.find(parent);
+  if (it == children_.end()) return false;
+  for (ui::Control* c : it->second)
+    if (c->kind() == Kind::CheckList || c->kind() == Kind::Memo) return true;
+  return false;
 }
 
 bool FormView::hasPositionedChildren(const std::string& parent) const {
@@ -359,18 +368,56 @@ QWidget* FormView::pageWidget(const std::string& page) const {
 
 void FormView::onModelChange(ui::Control* c, std::string_view prop) {
   if (closing_) return;
+  bool defer = dispatchDepth_ > 0;
   if (!c) {
-    applyWindow(prop);
+    if (!defer) {
+      applyWindow(prop);
+    } else if (std::find(windowQueued_.begin(), windowQueued_.end(), prop) == windowQueued_.end()) {
+      if (!hasPending()) RepaintThrottle::instance().addView(this);
+      windowQueued_.emplace_back(prop);
+    }
     return;
   }
   auto it = bindings_.find(c);
   if (it == bindings_.end()) return;
-  it->second->apply(prop);
-  if (prop == "Visible") {
-    if (c->kind() == Kind::Panel)
-      for (Binding* f : followers_) f->applyVisible();
-    if (c->kind() == Kind::Page) applyWindow("ActivePage");
+  // A changed picture only marks its view dirty: cheap, and throttled on its own.
+  if (!defer || prop == "Picture") applyNow(*it->second, prop);
+  else queue(it->second, prop);
+}
+
+void FormView::queue(Binding* b, std::string_view prop) {
+  auto& q = b->queued;
+  if (std::find(q.begin(), q.end(), prop) != q.end()) return;
+  if (q.empty()) {
+    if (!hasPending()) RepaintThrottle::instance().addView(this);
+    pending_.push_back(b);
   }
+  q.emplace_back(prop);
+}
+
+void FormView::applyNow(Binding& b, std::string_view prop) {
+  b.apply(prop);
+  if (prop == "Visible") {
+    ui::Kind k = b.control().kind();
+    if (k == Kind::Panel)
+      for (Binding* f : followers_) f->applyVisible();
+    if (k == Kind::Page) applyWindow("ActivePage");
+  }
+}
+
+void FormView::flushPending() {
+  if (closing_) return;
+  RepaintThrottle::instance().removeView(this);
+  std::vector<Binding*> bindings;
+  bindings.swap(pending_);
+  std::vector<std::string> window;
+  window.swap(windowQueued_);
+  for (Binding* b : bindings) {
+    std::vector<std::string> props;
+    props.swap(b->queued);
+    for (auto& p : props) applyNow(*b, p);
+  }
+  for (auto& p : window) applyWindow(p);
 }
 
 void FormView::applyWindow(std::string_view prop) {
@@ -409,12 +456,25 @@ void FormView::show() {
 
 void FormView::dispatch(const std::function<void()>& action) {
   if (applying_ > 0 || closing_) return;
-  try {
-    action();
-  } catch (const std::exception& e) {
-    if (UiServices* ui = form_.uiServices()) ui->showError(e.what());
-    else QMessageBox::critical(main_, "Error", QString::fromUtf8(e.what()));
+  {
+    struct Depth {
+      int& d;
+      explicit Depth(int& depth) : d(depth) { ++d; }
+      ~Depth() { --d; }
+    } depth(dispatchDepth_);
+    try {
+      action();
+    } catch (const std::exception& e) {
+      // Nothing may leave a Qt event handler: the text goes to an error box.
+      try {
+        if (UiServices* ui = form_.uiServices()) ui->showError(e.what());
+        else QMessageBox::critical(main_, "Error", QString::fromUtf8(e.what()));
+      } catch (...) {
+      }
+    } catch (...) {
+    }
   }
+  if (dispatchDepth_ == 0) flushPending();
 }
 
 void FormView::installKeyForwarding(QWidget* w, ui::Control& c) {

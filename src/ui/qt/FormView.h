@@ -47,6 +47,13 @@ class FormView : public QObject {
   ImageView* imageView(const std::string& name) const;
   QWidget* pageWidget(const std::string& page) const;
 
+  // Model changes made while a user action runs are queued and applied together: at the
+  // end of the action, and at most ~30 times a second while a long run pumps events (so a
+  // caption or slider that changes every frame does not repaint the window every frame).
+  // Changes made outside user actions are applied at once.
+  void flushPending();
+  bool hasPending() const { return !pending_.empty() || !windowQueued_.empty(); }
+
   // Called when the user closes the main window (before it closes).
   std::function<void()> onClose;
 
@@ -85,8 +92,11 @@ class FormView : public QObject {
   Binding* addBinding(std::unique_ptr<Binding> b);
   Binding* makeAny(ui::Control& c, QWidget* parent);
   bool hasPositionedChildren(const std::string& parent) const;
+  bool hasExpandingChild(const std::string& parent) const;
   void collectPictures(const std::string& parent, std::vector<ui::Image*>& out) const;
   void onModelChange(ui::Control* c, std::string_view prop);
+  void applyNow(Binding& b, std::string_view prop);
+  void queue(Binding* b, std::string_view prop);
   void applyWindow(std::string_view prop);
 
   ui::Form& form_;
@@ -101,6 +111,9 @@ class FormView : public QObject {
   std::unordered_set<const ui::Control*> lifted_;  // page pictures, not in the side panel
   std::vector<Binding*> followers_;  // lifted pictures, shown only with their panels
   std::vector<Binding*> toolWindows_;
+  std::vector<Binding*> pending_;
+  std::vector<std::string> windowQueued_;
+  int dispatchDepth_ = 0;
   int observer_ = 0;
   int applying_ = 0;
   bool shown_ = false;

@@ -1,51 +1,14 @@
 #include "ui/qt/ImageView.h"
 
+#include "ui/qt/RepaintThrottle.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
 namespace ui::qt {
-
-// ---------------------------------------------------------------- RepaintThrottle
-
-RepaintThrottle::RepaintThrottle(QObject* parent) : QObject(parent) {
-  since_.start();
-  timer_.setSingleShot(true);
-  connect(&timer_, &QTimer::timeout, this, &RepaintThrottle::flush);
-}
-
-RepaintThrottle& RepaintThrottle::instance() {
-  // Owned by the application object so its timer dies on the right thread and in time.
-  static QPointer<RepaintThrottle> the;
-  if (!the) the = new RepaintThrottle(QCoreApplication::instance());
-  return *the;
-}
-
-void RepaintThrottle::add(ImageView* v) {
-  dirty_.push_back(v);
-  if (!timer_.isActive()) {
-    qint64 wait = kIntervalMs - since_.elapsed();
-    timer_.start(static_cast<int>(std::clamp<qint64>(wait, 0, kIntervalMs)));
-  }
-}
-
-void RepaintThrottle::remove(ImageView* v) {
-  dirty_.erase(std::remove(dirty_.begin(), dirty_.end(), v), dirty_.end());
-}
-
-void RepaintThrottle::flush() {
-  since_.restart();
-  timer_.stop();
-  std::vector<ImageView*> views;
-  views.swap(dirty_);
-  for (ImageView* v : views) {
-    v->dirty_ = false;
-    v->refresh();
-  }
-}
 
 // ---------------------------------------------------------------- ImageView
 

@@ -2,14 +2,10 @@
 // The on-screen face of an Image control: paints the control's Bitmap24 straight from its
 // storage (a QImage header over the same bytes, no copy), maps mouse input to picture
 // coordinates and shows the control's cursor. Model-side picture changes only mark the view
-// dirty; RepaintThrottle turns dirty views into repaints at most ~30 times a second, so a
-// pass that delivers thousands of frames a second is not slowed down by painting.
-#include <QElapsedTimer>
+// dirty; RepaintThrottle turns dirty views into repaints at most ~30 times a second.
 #include <QImage>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <vector>
 
 #include "ui/FormModel.h"
 
@@ -20,6 +16,10 @@ class ImageView : public QWidget {
  public:
   ImageView(ui::Image& image, QWidget* parent = nullptr);
   ~ImageView() override;
+  void repaintNow() {  // from the throttle
+    dirty_ = false;
+    refresh();
+  }
 
   ui::Image& image() const { return image_; }
 
@@ -51,7 +51,6 @@ class ImageView : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent*) override;
 
  private:
-  friend class RepaintThrottle;
   void wrapPicture();
   void sendMouse(ui::MouseAction action, QMouseEvent* e);
 
@@ -62,30 +61,6 @@ class ImageView : public QWidget {
   bool dirty_ = false;
   int paints_ = 0, wraps_ = 0;
   QSize fitted_;
-};
-
-// Collects dirty pictures and repaints them at most every kIntervalMs: from a timer when the
-// event loop is idle, and from QtUiServices::processEvents during long runs.
-class RepaintThrottle : public QObject {
-  Q_OBJECT
- public:
-  static constexpr int kIntervalMs = 33;
-  static RepaintThrottle& instance();
-
-  void add(ImageView* v);
-  void remove(ImageView* v);
-  // Cheap when nothing is dirty or the interval has not passed: one clock read.
-  void flushIfDue() {
-    if (!dirty_.empty() && since_.elapsed() >= kIntervalMs) flush();
-  }
-  void flush();
-  bool pending() const { return !dirty_.empty(); }
-
- private:
-  explicit RepaintThrottle(QObject* parent);
-  std::vector<ImageView*> dirty_;
-  QElapsedTimer since_;
-  QTimer timer_;
 };
 
 }  // namespace ui::qt

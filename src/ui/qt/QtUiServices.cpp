@@ -17,6 +17,7 @@
 
 #include "ui/qt/FileFilter.h"
 #include "ui/qt/ImageView.h"
+#include "ui/qt/RepaintThrottle.h"
 
 namespace ui::qt {
 
