@@ -69,3 +69,6 @@ void Key(QWidget* w, int qtKey, Qt::KeyboardModifiers mods) {
 }
 
 }  // namespace pxtest
+
+// Under LeakSanitizer: fontconfig keeps a cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }

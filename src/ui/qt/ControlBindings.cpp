@@ -354,7 +354,6 @@ class LabelBinding : public Binding {
     label_ = new QLabel(parent);
     label_->setTextFormat(Qt::PlainText);
     label_->setWordWrap(true);
-    label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setWidgets(label_, label_);
   }
   void applyCaption() override { label_->setText(Q(c_.caption())); }

@@ -32,7 +32,7 @@ std::vector<std::string> Patterns(const std::string& part) {
     for (auto& p : Split(chunk, ' ')) {
       std::string t = Trim(p);
       if (t.empty()) continue;
-      if (t == "*.*") t = "*";
+      if (t == "*.*") t.resize(1);  // "*"
       if (std::find(out.begin(), out.end(), t) == out.end()) out.push_back(t);
     }
   }
@@ -53,7 +53,10 @@ std::vector<NameFilter> ParseFilterString(const std::string& filter) {
     if (f.label.empty()) {
       // A trailing '|' leaves an empty pair: ignore it; an unlabelled pattern is its own label.
       if (i + 1 >= parts.size() || Trim(parts[i + 1]).empty()) continue;
-      for (auto& p : f.patterns) f.label += (f.label.empty() ? "" : " ") + p;
+      for (auto& p : f.patterns) {
+        if (!f.label.empty()) f.label += ' ';
+        f.label += p;
+      }
     }
     out.push_back(std::move(f));
   }
