@@ -39,6 +39,8 @@ std::string_view ValueOf(std::string_view line) {
   return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
 }
 
+bool IsHeader(std::string_view line) { return line.size() >= 2 && line.front() == '[' && line.back() == ']'; }
+
 std::string_view Cut(std::string_view s) {
   return s.size() > TBigIniFile::MaxTextLength ? s.substr(0, TBigIniFile::MaxTextLength) : s;
 }
@@ -164,7 +166,7 @@ void TBigIniFile::AppendFromFile(const std::string& fileName) {
 
 void TBigIniFile::LoadText(std::string_view text) {
   current_ = 0;
-  int target = -1;  // lines before the first section header are dropped
+  int target = -1;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -172,26 +174,29 @@ void TBigIniFile::LoadText(std::string_view text) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(pos, end - pos);
     pos = next;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CRLF files
-    if (line.size() == 1 && line[0] == '\x1A') continue;                // end-of-file mark
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CRLF files
+    if (line.size() == 1 && line[0] == '\x1A') continue;                 // end-of-file mark
     if (line.empty()) continue;
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+    // Every text is at most 255 characters. A header of up to 255 name characters and a
+    // key=value line with key and value of up to 255 each (what this store writes) are taken
+    // whole; anything longer is cut to 255 characters, the rest of the line skipped.
+    std::string stored;
+    if (!IsHeader(line) || line.size() > MaxTextLength + 2) {
+      size_t eq = line.find('=');
+      if (eq != std::string_view::npos && eq <= MaxTextLength) {
+        std::string_view value = Cut(line.substr(eq + 1));
+        stored.reserve(eq + 1 + value.size());
+        stored.append(line.substr(0, eq + 1)).append(value);
+      } else {
+        stored.assign(Cut(line));
+      }
+      line = stored;
+    }
+    if (IsHeader(line)) {  // also a cut line that now looks like one, so it reads back alike
       target = sections_.Add(std::string(Cut(line.substr(1, line.size() - 2))));
       continue;
     }
-    if (target < 0) continue;
-    // Every text is at most 255 characters: the key and the value are cut separately, so a
-    // line this store wrote (key and value of up to 255 each) reads back unchanged.
-    std::string stored;
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) {
-      stored.assign(Cut(line));
-    } else {
-      std::string_view key = Cut(line.substr(0, eq));
-      std::string_view value = Cut(line.substr(eq + 1));
-      stored.reserve(key.size() + 1 + value.size());
-      stored.append(key).append(1, '=').append(value);
-    }
+    if (target < 0) continue;  // lines before the first section header are dropped
     AppendLine(sections_.At(target), std::move(stored));
   }
   RemoveDuplicateSections();
