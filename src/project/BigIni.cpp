@@ -190,6 +190,9 @@ void TBigIniFile::LoadText(std::string_view text) {
       } else {
         stored.assign(Cut(line));
       }
+      // A cut can leave carriage returns at the end, which a file cannot keep.
+      while (!stored.empty() && stored.back() == '\r') stored.pop_back();
+      if (stored.empty() || stored == "\x1A") continue;
       line = stored;
     }
     if (IsHeader(line)) {  // also a cut line that now looks like one, so it reads back alike

@@ -75,6 +75,9 @@ TEST(BigIniLoad, OverlongLines_AreCutTo255) {
   EXPECT_EQ(lines[1], "k=" + std::string(255, 'a'));
   EXPECT_EQ(lines[2], std::string(255, 'K'));
   EXPECT_EQ(ini.ReadString("A", "next", "-"), "1");
+  // Carriage returns the cut leaves at the end go, as they would when the file is read back.
+  TextIni cr("[A]\nk=" + std::string(250, 'v') + std::string(10, '\r') + "tail\n");
+  EXPECT_EQ(cr.ReadString("A", "k", "-"), std::string(250, 'v'));
 }
 
 TEST(BigIniLoad, CutLineShapedLikeHeader_OpensSection) {
