@@ -45,8 +45,9 @@ std::string_view Cut(std::string_view s) {
   return s.size() > TBigIniFile::MaxTextLength ? s.substr(0, TBigIniFile::MaxTextLength) : s;
 }
 
-// Texts handed to the writers: at most 255 characters and never a line break, which would
-// split the line and could forge a section header when the file is read back.
+// Section, key and value texts as the store keeps them: at most 255 characters and never a
+// line break, which would split the line and could forge a section header when the file is
+// read back. Readers apply the same rule so that they find what the writers stored.
 std::string CleanText(std::string_view s) {
   std::string out(Cut(s));
   for (auto& c : out)
@@ -207,13 +208,21 @@ void TBigIniFile::LoadText(std::string_view text) {
 
 void TBigIniFile::RemoveDuplicateSections() {
   std::unordered_set<std::string> seen;
-  std::vector<int> doomed;
-  for (int i = 0; i < sections_.Count(); ++i)
-    if (!seen.insert(LowerText(sections_.At(i).name)).second) doomed.push_back(i);
-  if (doomed.empty()) return;
-  // Later duplicates go; deleting from the back keeps the earlier indexes valid.
-  for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) sections_.Delete(*it);
-  sections_.ResetLastFound();
+  std::vector<bool> keep(sections_.Count());
+  bool any = false;
+  for (int i = 0; i < sections_.Count(); ++i) {
+    keep[i] = seen.insert(LowerText(sections_.At(i).name)).second;
+    any = any || !keep[i];
+  }
+  if (!any) return;
+  // Later duplicates go. One pass into a fresh list: deleting one by one is quadratic.
+  TSectionList kept;
+  for (int i = 0; i < sections_.Count(); ++i) {
+    if (!keep[i]) continue;
+    int j = kept.Add(sections_.At(i).name);
+    kept.At(j).lines = std::move(sections_.At(i).lines);
+  }
+  sections_ = std::move(kept);
   current_ = 0;
   modified_ = true;
 }
@@ -230,7 +239,7 @@ size_t TBigIniFile::TotalLines() const {
 int TBigIniFile::FindSection(const std::string& name) const {
   int n = sections_.Count();
   if (n == 0) return -1;
-  std::string_view wanted = Cut(name);
+  const std::string wanted = CleanText(name);
   int start = (current_ >= 0 && current_ < n) ? current_ : 0;
   for (int k = 0; k < n; ++k) {
     int i = start + k < n ? start + k : start + k - n;
@@ -279,7 +288,7 @@ std::string TBigIniFile::ReadString(const std::string& section, const std::strin
   int si = FindSection(section);
   if (si < 0) return def;
   const auto& s = sections_.At(si);
-  int li = FindKey(s, Cut(key));
+  int li = FindKey(s, CleanText(key));
   if (li < 0) return def;
   return std::string(Cut(ValueOf(s.lines[li])));
 }
@@ -295,7 +304,7 @@ bool TBigIniFile::ReadBool(const std::string& section, const std::string& key, b
 
 bool TBigIniFile::ValueExists(const std::string& section, const std::string& key) const {
   int si = FindSection(section);
-  return si >= 0 && FindKey(sections_.At(si), Cut(key)) >= 0;
+  return si >= 0 && FindKey(sections_.At(si), CleanText(key)) >= 0;
 }
 
 bool TBigIniFile::SectionExists(const std::string& section) const { return FindSection(section) >= 0; }
@@ -374,7 +383,7 @@ void TBigIniFile::DeleteKey(const std::string& section, const std::string& key) 
     return;
   }
   auto& s = sections_.At(si);
-  int li = FindKey(s, Cut(key));
+  int li = FindKey(s, CleanText(key));
   if (li < 0) return;
   s.lines.erase(s.lines.begin() + li);
   s.InvalidateIndex();

@@ -70,7 +70,7 @@ class TBigIniFile {
   std::string ToText() const;  // the file's content as FlushFile would write it
   void FlushFile();            // writes when modified and named; throws PelinoxaError on I/O errors
 
-  // Loads INI text from memory (the loader the fuzzer drives).
+  // Replaces the content with INI text from memory, loaded as from a file (tests, fuzzer).
   void LoadFromText(const std::string& text);
 
  private:

@@ -224,6 +224,8 @@ TEST(BigIniKeys, LineBreaksInTexts_CannotForgeLines) {
   TextIni back(ini.ToText());
   EXPECT_EQ(Sections(back), (Lines{"A"}));
   EXPECT_EQ(back.ReadString("A", "name", "-"), "x [Input]  filetype=AVI");
+  ini.WriteString("Sec\ntion", "two\nlines", "v");
+  EXPECT_EQ(ini.ReadString("Sec\ntion", "two\nlines", "-"), "v");
 }
 
 // ----------------------------------------------------------------------------------------------
