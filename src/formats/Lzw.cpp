@@ -1,6 +1,8 @@
 #include "formats/Lzw.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace formats {
 
@@ -34,12 +36,11 @@ class BitWriter {
 
 }  // namespace
 
-TLZW::TLZW() : child_(new uint16_t[4096 * 256]()) {
-  std::memset(decStart_, 0, sizeof decStart_);
-  std::memset(decLength_, 0, sizeof decLength_);
-  std::memset(encPrefix_, 0, sizeof encPrefix_);
-  std::memset(encByte_, 0, sizeof encByte_);
-}
+// The tables need no clearing: a decoder entry is written before its code can be used, and an
+// encoder entry is trusted only when its code is assigned (below next) with the same prefix.
+TLZW::TLZW() = default;
+
+void TLZW::FreeDeleter::operator()(uint16_t* p) const { std::free(p); }
 
 TLZW::~TLZW() = default;
 
@@ -148,6 +149,11 @@ size_t TLZW::Encode(const uint8_t* in, size_t size, std::vector<uint8_t>& out) {
     w.put(LzwEndOfInformation, width);
     w.flush();
     return out.size() - before;
+  }
+  if (!child_) {
+    // calloc: a large block comes as fresh zero pages, so nothing is written up front
+    child_.reset(static_cast<uint16_t*>(std::calloc(4096 * 256, sizeof(uint16_t))));
+    if (!child_) throw std::bad_alloc();
   }
   uint16_t* child = child_.get();
   unsigned string = in[0];

@@ -39,7 +39,10 @@ class TLZW {
   // Encoder: child_[prefix * 256 + byte] is a candidate code for (prefix + byte); it is valid
   // only when that code is currently assigned with this prefix and byte, so the table never
   // needs clearing.
-  std::unique_ptr<uint16_t[]> child_;
+  struct FreeDeleter {
+    void operator()(uint16_t* p) const;
+  };
+  std::unique_ptr<uint16_t, FreeDeleter> child_;  // 2 MB, allocated by the first Encode
   uint16_t encPrefix_[4096];
   uint8_t encByte_[4096];
 };
