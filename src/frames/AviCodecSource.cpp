@@ -2,6 +2,12 @@
 // are dropped (zero size); FFmpeg decodes the chunks. Intra-only codecs decode any frame on
 // its own. Other codecs decode from the keyframe at or before the frame and keep their state,
 // so a pass over consecutive frames feeds each chunk once.
+//
+// Frame numbers count pictures in display order. In an AVI, chunks are stored in decoding
+// order, so with B-frames a chunk number is not a picture number, and after a restart at a
+// keyframe the decoder drops the pictures that refer to the previous group. Such streams are
+// recognised (a picture comes out of another chunk than its count says) and then decoded from
+// the start of the stream, which gives the right pictures at the price of slower jumps.
 #include <algorithm>
 
 #include "base/Error.h"
@@ -21,7 +27,9 @@ class AviCodecSource final : public AviSourceBase {
  private:
   void decodeIntra(size_t k);
   void decodeSequential(size_t k);
-  bool tryFrom(size_t start, size_t target);
+  enum class Run { Done, NotKey, Reordered };
+  Run tryFrom(size_t start, size_t target);
+  void probeReordering();
   size_t keyBefore(size_t k) const;
   size_t nextWithData(size_t k) const;  // first sample >= k holding data, or count
   [[noreturn]] void fail();
@@ -36,6 +44,8 @@ class AviCodecSource final : public AviSourceBase {
   size_t nextFeed_ = 0;    // next sample to feed
   size_t nextOutput_ = 0;  // sample the next decoded picture belongs to
   size_t current_ = SIZE_MAX;  // sample whose picture the decoder holds
+  size_t runStart_ = 0;        // where the running decoder started
+  bool reorders_ = false;      // pictures come out in another order than their chunks
 };
 
 AviCodecSource::AviCodecSource(VideoBytes bytes, AviContainer container, std::unique_ptr<FfmpegDecoder> decoder)
@@ -53,6 +63,19 @@ AviCodecSource::AviCodecSource(VideoBytes bytes, AviContainer container, std::un
   for (size_t k = 0; k < s.size(); ++k) key_[k] = s[k].size > 0 && (intra_ || (flagsUsable && s[k].keyframe));
   size_t first = nextWithData(0);
   if (first < key_.size()) key_[first] = 1;
+  if (!intra_) probeReordering();
+}
+
+// Decodes the first pictures to learn whether the codec reorders them.
+void AviCodecSource::probeReordering() {
+  size_t first = nextWithData(0), probe = first;
+  for (int n = 0; n < 16 && probe < avi_.samples.size(); ++n) probe = nextWithData(probe + 1);
+  if (probe >= avi_.samples.size()) probe = first;
+  try {
+    for (size_t k = first; k <= probe && !reorders_; k = nextWithData(k + 1)) decodeSequential(k);
+  } catch (const px::PelinoxaError&) {
+    // A damaged start is reported when those frames are asked for.
+  }
 }
 
 [[noreturn]] void AviCodecSource::fail() {
@@ -108,14 +131,24 @@ void AviCodecSource::decodeIntra(size_t k) {
 }
 
 void AviCodecSource::decodeSequential(size_t k) {
-  size_t key = keyBefore(k);
-  bool canContinue = running_ && !drained_ && nextOutput_ <= k && key <= nextOutput_;
-  if (canContinue && tryFrom(SIZE_MAX, k)) return;
+  const size_t first = nextWithData(0);
+  size_t key = reorders_ ? first : keyBefore(k);
+  bool canContinue = running_ && !drained_ && nextOutput_ <= k && key <= nextOutput_ && (!reorders_ || runStart_ == first);
+  if (canContinue) {
+    Run r = tryFrom(SIZE_MAX, k);
+    if (r == Run::Done) return;
+    key = first;  // reordering found on the way
+  }
   // Start at the keyframe; when the index called a frame a keyframe that the decoder does
   // not take as one, go back to an earlier one.
   for (;;) {
-    if (tryFrom(key, k)) return;
-    if (key == 0 || key_[key] == 0) fail();
+    Run r = tryFrom(key, k);
+    if (r == Run::Done) return;
+    if (r == Run::Reordered) {
+      key = first;
+      continue;
+    }
+    if (key == first || key_[key] == 0) fail();
     key_[key] = 0;
     size_t earlier = keyBefore(key - 1);
     if (earlier >= key) fail();
@@ -124,8 +157,7 @@ void AviCodecSource::decodeSequential(size_t k) {
 }
 
 // Decodes up to sample `target`, starting afresh at `start` (or going on when SIZE_MAX).
-// Returns false when the start turned out not to be a keyframe.
-bool AviCodecSource::tryFrom(size_t start, size_t target) {
+AviCodecSource::Run AviCodecSource::tryFrom(size_t start, size_t target) {
   using S = FfmpegDecoder::Status;
   current_ = SIZE_MAX;
   bool first = false;
@@ -136,20 +168,28 @@ bool AviCodecSource::tryFrom(size_t start, size_t target) {
     drained_ = false;
     nextFeed_ = start;
     nextOutput_ = start;
+    runStart_ = start;
     first = true;
   }
+  const size_t firstSample = nextWithData(0);
   const size_t count = avi_.samples.size();
   for (;;) {
     S r = dec_->receive();
     if (r == S::Ok) {
       size_t s = nextOutput_;
-      if (first && !dec_->frameIsKey() && s != nextWithData(0)) return false;
+      if (first && !dec_->frameIsKey() && s != firstSample) return Run::NotKey;
       first = false;
+      // The packets carry their chunk number as pts (INT64_MIN: none came back).
+      int64_t from = dec_->framePacketPts();
+      if (!reorders_ && from != INT64_MIN && from != static_cast<int64_t>(s)) {
+        reorders_ = true;
+        if (runStart_ != firstSample) return Run::Reordered;
+      }
       if (dec_->frameIsKey() && s < count) key_[s] = 1;
       nextOutput_ = nextWithData(s + 1);
       if (s == target) {
         current_ = s;
-        return true;
+        return Run::Done;
       }
       if (s > target) fail();
       continue;
@@ -172,7 +212,7 @@ bool AviCodecSource::tryFrom(size_t start, size_t target) {
 
 std::string AviCodecSource::describe() const {
   return "AVI (" + indexName() + ") " + CompressionName(avi_.format.compression) + " via FFmpeg " +
-         dec_->codecName() + (intra_ ? " (intra)" : "") + " " + std::to_string(width()) + "x" +
+         dec_->codecName() + (intra_ ? " (intra)" : reorders_ ? " (reordered)" : "") + " " + std::to_string(width()) + "x" +
          std::to_string(height());
 }
 

@@ -196,6 +196,11 @@ int64_t FfmpegDecoder::framePts() const {
   return impl_->frame->best_effort_timestamp;
 }
 
+int64_t FfmpegDecoder::framePacketPts() const {
+  if (!impl_->haveFrame) return AV_NOPTS_VALUE;
+  return impl_->frame->pts;
+}
+
 void FfmpegDecoder::convert(ui::Bitmap24& out) {
   Impl& m = *impl_;
   if (!m.haveFrame) throw px::PelinoxaError(avierr::Decompress);

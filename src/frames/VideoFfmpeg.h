@@ -43,7 +43,8 @@ class FfmpegDecoder {
   // Takes the next decoded frame (kept until the next receive or reset).
   Status receive();
   bool frameIsKey() const;
-  int64_t framePts() const;  // best-effort timestamp of the frame
+  int64_t framePts() const;        // best-effort timestamp of the frame
+  int64_t framePacketPts() const;  // pts of the packet the picture came in
   // Converts the frame last received into `out`.
   void convert(ui::Bitmap24& out);
 

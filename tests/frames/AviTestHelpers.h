@@ -106,7 +106,7 @@ inline Bytes BuildAvi(const AviSpec& s) {
   Bytes head;
   PutId(head, "AVI ");
   if (s.withHdrl) Append(head, List("LIST", "hdrl", hdrl));
-  size_t moviPos = 12 + head.size();  // of the LIST header, in the finished file
+  size_t moviPos = 8 + head.size();  // of the LIST header, in the finished file
   std::vector<Bytes> chunks;
   Bytes idx;
   size_t at = 4;  // offset of each chunk from the 'movi' identifier
@@ -121,8 +121,7 @@ inline Bytes BuildAvi(const AviSpec& s) {
   }
   if (s.withMovi) Append(head, List("LIST", "movi", chunks));
   if (s.index != AviSpec::Index::None) Append(head, Chunk("idx1", idx));
-  Bytes file;
-  PutId(file, "RIFF");
+  Bytes file = {'R', 'I', 'F', 'F'};  // (a push into an empty vector upsets GCC 12's -Wstringop-overflow)
   Put32(file, static_cast<uint32_t>(head.size()));
   Append(file, head);
   return file;
@@ -166,6 +165,12 @@ inline int MaxDifference(const ui::Bitmap24& a, const ui::Bitmap24& b) {
   int worst = 0;
   for (size_t i = 0; i < a.byteSize(); ++i) worst = std::max(worst, std::abs(int(a.data()[i]) - int(b.data()[i])));
   return worst;
+}
+
+inline double MeanDifference(const ui::Bitmap24& a, const ui::Bitmap24& b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.byteSize() && i < b.byteSize(); ++i) sum += std::abs(int(a.data()[i]) - int(b.data()[i]));
+  return a.byteSize() ? sum / static_cast<double>(a.byteSize()) : 0;
 }
 
 // The error text an operation raises, or "" when it succeeds.
