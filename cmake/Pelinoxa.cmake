@@ -14,7 +14,7 @@ endfunction()
 # One test program per tests/ subfolder, registered with CTest.
 function(pelinoxa_test_dir name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   if(NOT _sources)
     return()
   endif()
