@@ -8,6 +8,10 @@
 #include "base/Numbers.h"
 #include "registration/SpectraLib.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace registration {
 
 namespace {
@@ -25,36 +29,104 @@ inline F4 Load4(const float* p) {
 inline void Store4(float* p, F4 v) { std::memcpy(p, &v, sizeof v); }
 inline F4 Splat4(float s) { return F4{s, s, s, s}; }
 
-// Transforms run side by side: kLanes independent rows, element k of lane l at
-// [k * kLanes + l]. Every size is a multiple of kLanes.
-constexpr int kChunks = 2;
-constexpr int kLanes = 4 * kChunks;
+// All N transforms of a pass run side by side in a scratch block: element k of transform l
+// at [k * stride + l], so every butterfly works on whole rows of N lanes.
+// The stride N + 4 keeps rows that are a power of two apart out of the same cache sets.
+int ScratchStride(int n) { return n + 4; }
 
-// Radix-2 butterflies over n elements already in bit-reversed order, for all lanes.
-void BatchTransform(float* re, float* im, int n, const float* twr, const float* twi) {
-  for (int h = 1; h < n; h <<= 1) {
-    const float* tr = twr + (h - 1);
-    const float* ti = twi + (h - 1);
-    for (int g = 0; g < n; g += 2 * h) {
+// One butterfly on a row of lanes: (x, y) -> (x + w y, x - w y).
+inline void Butterfly(F4& xr, F4& xi, F4& yr, F4& yi, F4 wr, F4 wi) {
+  const F4 m = wr * yr - wi * yi;
+  const F4 o = wr * yi + wi * yr;
+  yr = xr - m;
+  yi = xi - o;
+  xr = xr + m;
+  xi = xi + o;
+}
+
+// Radix-2 butterflies over n rows already in bit-reversed order. Two consecutive stages
+// are done on four rows at a time while they sit in registers: the butterflies and their
+// twiddles are exactly those of the stage-by-stage loop, only the loads and stores in
+// between are saved.
+void RowsTransform(float* re, float* im, int n, int stride, const float* twr, const float* twi) {
+  int h = 1;
+  for (; 4 * h <= n; h *= 4) {
+    const float* t1r = twr + (h - 1);  // span 2h
+    const float* t1i = twi + (h - 1);
+    const float* t2r = twr + (2 * h - 1);  // span 4h
+    const float* t2i = twi + (2 * h - 1);
+    const size_t step = static_cast<size_t>(h) * stride;
+    for (int g = 0; g < n; g += 4 * h) {
       for (int j = 0; j < h; ++j) {
-        const F4 wr = Splat4(tr[j]), wi = Splat4(ti[j]);
-        float* pr = re + (g + j) * kLanes;
-        float* pi = im + (g + j) * kLanes;
-        float* qr = pr + h * kLanes;
-        float* qi = pi + h * kLanes;
-        for (int c = 0; c < kLanes; c += 4) {
-          const F4 f = Load4(qr + c), gi = Load4(qi + c);
-          const F4 m = wr * f - wi * gi;
-          const F4 o = wr * gi + wi * f;
-          const F4 xr = Load4(pr + c), xi = Load4(pi + c);
-          Store4(qr + c, xr - m);
-          Store4(qi + c, xi - o);
-          Store4(pr + c, xr + m);
-          Store4(pi + c, xi + o);
+        const F4 w1r = Splat4(t1r[j]), w1i = Splat4(t1i[j]);
+        const F4 w2r = Splat4(t2r[j]), w2i = Splat4(t2i[j]);
+        const F4 w3r = Splat4(t2r[j + h]), w3i = Splat4(t2i[j + h]);
+        float* r0 = re + static_cast<size_t>(g + j) * stride;
+        float* i0 = im + static_cast<size_t>(g + j) * stride;
+        float *r1 = r0 + step, *r2 = r1 + step, *r3 = r2 + step;
+        float *i1 = i0 + step, *i2 = i1 + step, *i3 = i2 + step;
+        for (int c = 0; c < n; c += 4) {
+          F4 x0r = Load4(r0 + c), x0i = Load4(i0 + c);
+          F4 x1r = Load4(r1 + c), x1i = Load4(i1 + c);
+          F4 x2r = Load4(r2 + c), x2i = Load4(i2 + c);
+          F4 x3r = Load4(r3 + c), x3i = Load4(i3 + c);
+          Butterfly(x0r, x0i, x1r, x1i, w1r, w1i);  // span 2h, group g
+          Butterfly(x2r, x2i, x3r, x3i, w1r, w1i);  // span 2h, group g + 2h
+          Butterfly(x0r, x0i, x2r, x2i, w2r, w2i);  // span 4h, offset j
+          Butterfly(x1r, x1i, x3r, x3i, w3r, w3i);  // span 4h, offset j + h
+          Store4(r0 + c, x0r);
+          Store4(i0 + c, x0i);
+          Store4(r1 + c, x1r);
+          Store4(i1 + c, x1i);
+          Store4(r2 + c, x2r);
+          Store4(i2 + c, x2i);
+          Store4(r3 + c, x3r);
+          Store4(i3 + c, x3i);
         }
       }
     }
   }
+  if (h < n) {  // an odd number of stages leaves one, a single group of span n
+    const size_t step = static_cast<size_t>(h) * stride;
+    for (int j = 0; j < h; ++j) {
+      const F4 wr = Splat4(twr[h - 1 + j]), wi = Splat4(twi[h - 1 + j]);
+      float* r0 = re + static_cast<size_t>(j) * stride;
+      float* i0 = im + static_cast<size_t>(j) * stride;
+      float* r1 = r0 + step;
+      float* i1 = i0 + step;
+      for (int c = 0; c < n; c += 4) {
+        F4 xr = Load4(r0 + c), xi = Load4(i0 + c);
+        F4 yr = Load4(r1 + c), yi = Load4(i1 + c);
+        Butterfly(xr, xi, yr, yi, wr, wi);
+        Store4(r0 + c, xr);
+        Store4(i0 + c, xi);
+        Store4(r1 + c, yr);
+        Store4(i1 + c, yi);
+      }
+    }
+  }
+}
+
+// 4 x 4 transpose of a[0..3] (four vectors) in place.
+inline void Transpose4(F4& a0, F4& a1, F4& a2, F4& a3) {
+#if defined(__SSE2__)
+  __m128 r0 = a0, r1 = a1, r2 = a2, r3 = a3;
+  _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+  a0 = r0;
+  a1 = r1;
+  a2 = r2;
+  a3 = r3;
+#else
+  float m[4][4];
+  Store4(m[0], a0);
+  Store4(m[1], a1);
+  Store4(m[2], a2);
+  Store4(m[3], a3);
+  a0 = F4{m[0][0], m[1][0], m[2][0], m[3][0]};
+  a1 = F4{m[0][1], m[1][1], m[2][1], m[3][1]};
+  a2 = F4{m[0][2], m[1][2], m[2][2], m[3][2]};
+  a3 = F4{m[0][3], m[1][3], m[2][3], m[3][3]};
+#endif
 }
 
 int BitsForSize(int size) {
@@ -84,10 +156,11 @@ void CopyCorner(FftPlane& dst, const FftPlane& src, int n) {
 }
 
 FftEngine::FftEngine() {
+  for (int l = 0; l < 256; ++l) wavelengthColour_[l] = WavelengthToRGB(l + 380);
   magnitude_.reserve(static_cast<size_t>(kMaxSize) * kMaxSize);
   radialBin_.reserve(static_cast<size_t>(kMaxSize) * kMaxSize);
-  batchRe_.assign(static_cast<size_t>(kMaxSize) * kLanes, 0.0f);
-  batchIm_.assign(static_cast<size_t>(kMaxSize) * kLanes, 0.0f);
+  scratchRe_.assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
+  scratchIm_.assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
   FFTSetup(64);
 }
 
@@ -179,9 +252,9 @@ void FftEngine::FFT1D() {
   }
 }
 
-// One pass of 1-D transforms along x (for every y) or along y (for every x), kLanes at a
-// time. Along x the lanes are kLanes consecutive rows y, already contiguous in the plane;
-// along y they are kLanes columns, transposed into the batch buffer.
+// One pass of 1-D transforms along x (for every y) or along y (for every x). The plane's
+// corner is copied into the scratch block with the transform index as the row (bit-reversed)
+// and the other index as the lane: along x that is a row copy, along y a transpose.
 void FftEngine::TransformPlanes(int sign, bool inverse) {
   const int n = size_;
   const int s = sign > 0 ? 0 : 1;
@@ -190,69 +263,76 @@ void FftEngine::TransformPlanes(int sign, bool inverse) {
   const uint16_t* br = bitReverse_.data();
   float* pre = FFTRe.data();
   float* pim = FFTIm.data();
-  float* bre = batchRe_.data();
-  float* bim = batchIm_.data();
-  const float scale = scale_;
-  const F4 scale4 = Splat4(scale);
+  float* sre = scratchRe_.data();
+  float* sim = scratchIm_.data();
+  const int stride = ScratchStride(n);
+  const F4 scale4 = Splat4(scale_);
 
   auto alongX = [&]() {
-    for (int y0 = 0; y0 < n; y0 += kLanes) {
-      for (int x = 0; x < n; ++x) {
-        const float* sr = pre + static_cast<size_t>(x) * kPlaneStride + y0;
-        const float* si = pim + static_cast<size_t>(x) * kPlaneStride + y0;
-        float* dr = bre + br[x] * kLanes;
-        float* di = bim + br[x] * kLanes;
-        for (int c = 0; c < kLanes; c += 4) {
-          Store4(dr + c, Load4(sr + c));
-          Store4(di + c, Load4(si + c));
+    for (int x = 0; x < n; ++x) {
+      std::memcpy(sre + static_cast<size_t>(br[x]) * stride, pre + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
+      std::memcpy(sim + static_cast<size_t>(br[x]) * stride, pim + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
+    }
+    RowsTransform(sre, sim, n, stride, twr, twi);
+    for (int x = 0; x < n; ++x) {
+      float* dr = pre + static_cast<size_t>(x) * kPlaneStride;
+      float* di = pim + static_cast<size_t>(x) * kPlaneStride;
+      const float* sr = sre + static_cast<size_t>(x) * stride;
+      const float* si = sim + static_cast<size_t>(x) * stride;
+      if (inverse) {
+        for (int y = 0; y < n; y += 4) {
+          Store4(dr + y, Load4(sr + y) * scale4);
+          Store4(di + y, Load4(si + y) * scale4);
         }
-      }
-      BatchTransform(bre, bim, n, twr, twi);
-      for (int x = 0; x < n; ++x) {
-        float* dr = pre + static_cast<size_t>(x) * kPlaneStride + y0;
-        float* di = pim + static_cast<size_t>(x) * kPlaneStride + y0;
-        const float* sr = bre + x * kLanes;
-        const float* si = bim + x * kLanes;
-        for (int c = 0; c < kLanes; c += 4) {
-          if (inverse) {
-            Store4(dr + c, Load4(sr + c) * scale4);
-            Store4(di + c, Load4(si + c) * scale4);
-          } else {
-            Store4(dr + c, Load4(sr + c));
-            Store4(di + c, Load4(si + c));
-          }
-        }
+      } else {
+        std::memcpy(dr, sr, sizeof(float) * n);
+        std::memcpy(di, si, sizeof(float) * n);
       }
     }
   };
 
-  auto alongY = [&]() {
-    for (int x0 = 0; x0 < n; x0 += kLanes) {
-      for (int l = 0; l < kLanes; ++l) {
-        const float* sr = pre + static_cast<size_t>(x0 + l) * kPlaneStride;
-        const float* si = pim + static_cast<size_t>(x0 + l) * kPlaneStride;
-        for (int y = 0; y < n; ++y) {
-          bre[br[y] * kLanes + l] = sr[y];
-          bim[br[y] * kLanes + l] = si[y];
-        }
-      }
-      BatchTransform(bre, bim, n, twr, twi);
-      for (int l = 0; l < kLanes; ++l) {
-        float* dr = pre + static_cast<size_t>(x0 + l) * kPlaneStride;
-        float* di = pim + static_cast<size_t>(x0 + l) * kPlaneStride;
-        if (inverse) {
-          for (int y = 0; y < n; ++y) {
-            dr[y] = bre[y * kLanes + l] * scale;
-            di[y] = bim[y * kLanes + l] * scale;
-          }
-        } else {
-          for (int y = 0; y < n; ++y) {
-            dr[y] = bre[y * kLanes + l];
-            di[y] = bim[y * kLanes + l];
-          }
-        }
+  // Scratch row br[y] lane x = plane[x][y], four by four.
+  auto gatherTransposed = [&](const float* plane, float* scratch) {
+    for (int x0 = 0; x0 < n; x0 += 4) {
+      const float* c0 = plane + static_cast<size_t>(x0) * kPlaneStride;
+      for (int y0 = 0; y0 < n; y0 += 4) {
+        F4 a0 = Load4(c0 + y0), a1 = Load4(c0 + kPlaneStride + y0);
+        F4 a2 = Load4(c0 + 2 * kPlaneStride + y0), a3 = Load4(c0 + 3 * kPlaneStride + y0);
+        Transpose4(a0, a1, a2, a3);
+        Store4(scratch + static_cast<size_t>(br[y0]) * stride + x0, a0);
+        Store4(scratch + static_cast<size_t>(br[y0 + 1]) * stride + x0, a1);
+        Store4(scratch + static_cast<size_t>(br[y0 + 2]) * stride + x0, a2);
+        Store4(scratch + static_cast<size_t>(br[y0 + 3]) * stride + x0, a3);
       }
     }
+  };
+  // plane[x][y] = scratch row y lane x (scaled on the way back for the inverse).
+  auto scatterTransposed = [&](const float* scratch, float* plane) {
+    for (int x0 = 0; x0 < n; x0 += 4) {
+      float* c0 = plane + static_cast<size_t>(x0) * kPlaneStride;
+      for (int y0 = 0; y0 < n; y0 += 4) {
+        const float* r0 = scratch + static_cast<size_t>(y0) * stride + x0;
+        F4 a0 = Load4(r0), a1 = Load4(r0 + stride), a2 = Load4(r0 + 2 * stride), a3 = Load4(r0 + 3 * stride);
+        if (inverse) {
+          a0 = a0 * scale4;
+          a1 = a1 * scale4;
+          a2 = a2 * scale4;
+          a3 = a3 * scale4;
+        }
+        Transpose4(a0, a1, a2, a3);
+        Store4(c0 + y0, a0);
+        Store4(c0 + kPlaneStride + y0, a1);
+        Store4(c0 + 2 * kPlaneStride + y0, a2);
+        Store4(c0 + 3 * kPlaneStride + y0, a3);
+      }
+    }
+  };
+  auto alongY = [&]() {
+    gatherTransposed(pre, sre);
+    gatherTransposed(pim, sim);
+    RowsTransform(sre, sim, n, stride, twr, twi);
+    scatterTransposed(sre, pre);
+    scatterTransposed(sim, pim);
   };
 
   if (inverse) {
@@ -275,8 +355,35 @@ void FftEngine::FFT2DInverse() {
 
 float FftEngine::Magnitudes(const float* re, const float* im) {
   const int n = size_;
-  float largest = -1e11f;
   float* out = magnitude_.data();
+#if defined(__SSE2__)
+  // sqrtps is the same correctly rounded square root as the scalar one; maxps keeps the
+  // running maximum when the new value is NaN, as the scalar "greater than" test does.
+  __m128 largest4 = _mm_set1_ps(-1e11f);
+  for (int x = 0; x < n; ++x) {
+    const float* r = re + static_cast<size_t>(x) * kPlaneStride;
+    const float* i = im ? im + static_cast<size_t>(x) * kPlaneStride : nullptr;
+    float* o = out + static_cast<size_t>(x) * n;
+    for (int y = 0; y < n; y += 4) {
+      const F4 vr = Load4(r + y);
+      F4 sum = vr * vr;
+      if (i) {
+        const F4 vi = Load4(i + y);
+        sum = sum + vi * vi;
+      }
+      const __m128 m = _mm_sqrt_ps(sum);
+      _mm_storeu_ps(o + y, m);
+      largest4 = _mm_max_ps(m, largest4);
+    }
+  }
+  float lanes[4];
+  _mm_storeu_ps(lanes, largest4);
+  float largest = lanes[0];
+  for (int k = 1; k < 4; ++k)
+    if (lanes[k] > largest) largest = lanes[k];
+  return largest;
+#else
+  float largest = -1e11f;
   for (int x = 0; x < n; ++x) {
     const float* r = re + static_cast<size_t>(x) * kPlaneStride;
     float* o = out + static_cast<size_t>(x) * n;
@@ -290,6 +397,7 @@ float FftEngine::Magnitudes(const float* re, const float* im) {
       if (o[y] > largest) largest = o[y];
   }
   return largest;
+#endif
 }
 
 void FftEngine::RadialSpectrum() {
@@ -335,16 +443,14 @@ ui::Bitmap24 FftEngine::SpectrumBitmap(const FftPlane& re, const FftPlane* im, f
     const double l = SpectrumCurve[i] * 255.0;
     level[i] = !(l > 0) ? 0 : l >= 255 ? 255 : static_cast<uint8_t>(px::Round(l));
   }
-  std::array<ui::Color, 256> colour;
-  for (int l = 0; l < 256; ++l) colour[l] = WavelengthToRGB(l + 380);
 
   ui::Bitmap24 bmp(n, n);
   const float* mag = magnitude_.data();
   for (int j = 0; j < n; ++j) {
-    const int y = (j + half_) % n;
+    const int y = (j + half_) & (n - 1);  // n is a power of two
     uint8_t* row = bmp.row(j);
     for (int i = 0; i < n; ++i) {
-      const int x = (i + half_) % n;
+      const int x = (i + half_) & (n - 1);
       float v = mag[static_cast<size_t>(x) * n + y] * scale;
       if (v > 1) v = 1;
       const double scaled = static_cast<double>(v) * 1000.0;
@@ -352,7 +458,7 @@ ui::Bitmap24 FftEngine::SpectrumBitmap(const FftPlane& re, const FftPlane* im, f
       const uint8_t l = level[index];
       uint8_t* p = row + 3 * i;
       if (v < threshold) {
-        const ui::Color c = colour[l];
+        const ui::Color& c = wavelengthColour_[l];
         p[0] = c.b;
         p[1] = c.g;
         p[2] = c.r;

@@ -110,8 +110,9 @@ class FftEngine {
   // entries starting at offset h - 1; index 0 for sign +1, 1 for sign -1.
   std::array<std::vector<float>, 2> twiddleRe_, twiddleIm_;
   std::vector<int16_t> radialBin_;  // [x * N + y]: radius 1 … 255, or 0 when not counted
+  std::array<ui::Color, 256> wavelengthColour_{};  // colour of 380 + l nm
   std::vector<float> magnitude_;    // N x N scratch for RadialSpectrum and SpectrumBitmap
-  std::vector<float> batchRe_, batchIm_;  // scratch for transforms run side by side
+  std::vector<float> scratchRe_, scratchIm_;  // one pass of transforms, side by side
 };
 
 }  // namespace registration
