@@ -13,6 +13,11 @@
 #include <emmintrin.h>
 #endif
 
+// Every product and sum is rounded on its own; results are compared bit for bit.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#endif
+
 namespace finish {
 
 float BoxFilter(float x) { return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f; }
@@ -243,6 +248,7 @@ void VerticalRow(const float* const* rows, const float* weight, int count, int n
 
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support) {
   if (src.width() <= 0 || src.height() <= 0) throw px::PelinoxaError("Source bitmap too small");
+  if (!kernel || !(support >= 0.0f && support <= 1000.0f)) throw px::PelinoxaError("Invalid resampling filter");
   if (&src == &dst) {
     const ui::Bitmap24 copy = src;
     ResampleImage(copy, dst, kernel, support);

@@ -40,6 +40,7 @@ int ResampleFilterIndexForItem(int itemIndex);
 // Resizes src into dst; dst's current size is the output size and its content is replaced.
 // An empty source throws px::PelinoxaError("Source bitmap too small"); an empty dst is left
 // as it is. src and dst may be the same picture (then the size does not change).
+// A null kernel or a support outside 0 … 1000 throws px::PelinoxaError.
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support);
 // The same with a filter table index 0 … 6 (anything else throws px::PelinoxaError).
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, int filterIndex);

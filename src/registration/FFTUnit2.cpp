@@ -12,6 +12,11 @@
 #include <emmintrin.h>
 #endif
 
+// Every product and sum is rounded on its own; results are compared bit for bit.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#endif
+
 namespace registration {
 
 namespace {
@@ -129,6 +134,35 @@ inline void Transpose4(F4& a0, F4& a1, F4& a2, F4& a3) {
 #endif
 }
 
+// dst row map[r] (or r), lane c = src row c, lane r, for r, c < n; optionally scaled.
+// Tiles of 32 x 32 keep both sides in the first-level cache.
+void TransposeCorner(const float* src, size_t srcStride, float* dst, size_t dstStride, int n, const uint16_t* map,
+                     const F4* scale) {
+  constexpr int kTile = 32;
+  for (int c0 = 0; c0 < n; c0 += kTile) {
+    for (int r0 = 0; r0 < n; r0 += kTile) {
+      for (int c = c0; c < c0 + kTile && c < n; c += 4) {
+        const float* s0 = src + c * srcStride;
+        for (int r = r0; r < r0 + kTile && r < n; r += 4) {
+          F4 a0 = Load4(s0 + r), a1 = Load4(s0 + srcStride + r);
+          F4 a2 = Load4(s0 + 2 * srcStride + r), a3 = Load4(s0 + 3 * srcStride + r);
+          if (scale) {
+            a0 = a0 * *scale;
+            a1 = a1 * *scale;
+            a2 = a2 * *scale;
+            a3 = a3 * *scale;
+          }
+          Transpose4(a0, a1, a2, a3);
+          Store4(dst + (map ? map[r] : r) * dstStride + c, a0);
+          Store4(dst + (map ? map[r + 1] : r + 1) * dstStride + c, a1);
+          Store4(dst + (map ? map[r + 2] : r + 2) * dstStride + c, a2);
+          Store4(dst + (map ? map[r + 3] : r + 3) * dstStride + c, a3);
+        }
+      }
+    }
+  }
+}
+
 int BitsForSize(int size) {
   switch (size) {
     case 32: return 4;
@@ -159,8 +193,10 @@ FftEngine::FftEngine() {
   for (int l = 0; l < 256; ++l) wavelengthColour_[l] = WavelengthToRGB(l + 380);
   magnitude_.reserve(static_cast<size_t>(kMaxSize) * kMaxSize);
   radialBin_.reserve(static_cast<size_t>(kMaxSize) * kMaxSize);
-  scratchRe_.assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
-  scratchIm_.assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
+  for (int k = 0; k < 2; ++k) {
+    scratchRe_[k].assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
+    scratchIm_[k].assign(static_cast<size_t>(kMaxSize) * ScratchStride(kMaxSize), 0.0f);
+  }
   FFTSetup(64);
 }
 
@@ -252,9 +288,10 @@ void FftEngine::FFT1D() {
   }
 }
 
-// One pass of 1-D transforms along x (for every y) or along y (for every x). The plane's
-// corner is copied into the scratch block with the transform index as the row (bit-reversed)
-// and the other index as the lane: along x that is a row copy, along y a transpose.
+// Both passes run in scratch blocks where the transform index is the row and the other
+// index the lane: along x the plane's own rows (copied in bit-reversed order), along y the
+// transposed corner. The hand-over between the passes is a transpose from one scratch block
+// to the other, so the plane is read once and written once per 2-D transform.
 void FftEngine::TransformPlanes(int sign, bool inverse) {
   const int n = size_;
   const int s = sign > 0 ? 0 : 1;
@@ -263,84 +300,41 @@ void FftEngine::TransformPlanes(int sign, bool inverse) {
   const uint16_t* br = bitReverse_.data();
   float* pre = FFTRe.data();
   float* pim = FFTIm.data();
-  float* sre = scratchRe_.data();
-  float* sim = scratchIm_.data();
-  const int stride = ScratchStride(n);
+  float* aRe = scratchRe_[0].data();  // rows x, lanes y
+  float* aIm = scratchIm_[0].data();
+  float* bRe = scratchRe_[1].data();  // rows y, lanes x
+  float* bIm = scratchIm_[1].data();
+  const size_t stride = ScratchStride(n);
   const F4 scale4 = Splat4(scale_);
 
-  auto alongX = [&]() {
+  if (!inverse) {
     for (int x = 0; x < n; ++x) {
-      std::memcpy(sre + static_cast<size_t>(br[x]) * stride, pre + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
-      std::memcpy(sim + static_cast<size_t>(br[x]) * stride, pim + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
+      std::memcpy(aRe + br[x] * stride, pre + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
+      std::memcpy(aIm + br[x] * stride, pim + static_cast<size_t>(x) * kPlaneStride, sizeof(float) * n);
     }
-    RowsTransform(sre, sim, n, stride, twr, twi);
+    RowsTransform(aRe, aIm, n, stride, twr, twi);
+    TransposeCorner(aRe, stride, bRe, stride, n, br, nullptr);
+    TransposeCorner(aIm, stride, bIm, stride, n, br, nullptr);
+    RowsTransform(bRe, bIm, n, stride, twr, twi);
+    TransposeCorner(bRe, stride, pre, kPlaneStride, n, nullptr, nullptr);
+    TransposeCorner(bIm, stride, pim, kPlaneStride, n, nullptr, nullptr);
+  } else {
+    TransposeCorner(pre, kPlaneStride, bRe, stride, n, br, nullptr);
+    TransposeCorner(pim, kPlaneStride, bIm, stride, n, br, nullptr);
+    RowsTransform(bRe, bIm, n, stride, twr, twi);
+    TransposeCorner(bRe, stride, aRe, stride, n, br, &scale4);
+    TransposeCorner(bIm, stride, aIm, stride, n, br, &scale4);
+    RowsTransform(aRe, aIm, n, stride, twr, twi);
     for (int x = 0; x < n; ++x) {
       float* dr = pre + static_cast<size_t>(x) * kPlaneStride;
       float* di = pim + static_cast<size_t>(x) * kPlaneStride;
-      const float* sr = sre + static_cast<size_t>(x) * stride;
-      const float* si = sim + static_cast<size_t>(x) * stride;
-      if (inverse) {
-        for (int y = 0; y < n; y += 4) {
-          Store4(dr + y, Load4(sr + y) * scale4);
-          Store4(di + y, Load4(si + y) * scale4);
-        }
-      } else {
-        std::memcpy(dr, sr, sizeof(float) * n);
-        std::memcpy(di, si, sizeof(float) * n);
+      const float* sr = aRe + x * stride;
+      const float* si = aIm + x * stride;
+      for (int y = 0; y < n; y += 4) {
+        Store4(dr + y, Load4(sr + y) * scale4);
+        Store4(di + y, Load4(si + y) * scale4);
       }
     }
-  };
-
-  // Scratch row br[y] lane x = plane[x][y], four by four.
-  auto gatherTransposed = [&](const float* plane, float* scratch) {
-    for (int x0 = 0; x0 < n; x0 += 4) {
-      const float* c0 = plane + static_cast<size_t>(x0) * kPlaneStride;
-      for (int y0 = 0; y0 < n; y0 += 4) {
-        F4 a0 = Load4(c0 + y0), a1 = Load4(c0 + kPlaneStride + y0);
-        F4 a2 = Load4(c0 + 2 * kPlaneStride + y0), a3 = Load4(c0 + 3 * kPlaneStride + y0);
-        Transpose4(a0, a1, a2, a3);
-        Store4(scratch + static_cast<size_t>(br[y0]) * stride + x0, a0);
-        Store4(scratch + static_cast<size_t>(br[y0 + 1]) * stride + x0, a1);
-        Store4(scratch + static_cast<size_t>(br[y0 + 2]) * stride + x0, a2);
-        Store4(scratch + static_cast<size_t>(br[y0 + 3]) * stride + x0, a3);
-      }
-    }
-  };
-  // plane[x][y] = scratch row y lane x (scaled on the way back for the inverse).
-  auto scatterTransposed = [&](const float* scratch, float* plane) {
-    for (int x0 = 0; x0 < n; x0 += 4) {
-      float* c0 = plane + static_cast<size_t>(x0) * kPlaneStride;
-      for (int y0 = 0; y0 < n; y0 += 4) {
-        const float* r0 = scratch + static_cast<size_t>(y0) * stride + x0;
-        F4 a0 = Load4(r0), a1 = Load4(r0 + stride), a2 = Load4(r0 + 2 * stride), a3 = Load4(r0 + 3 * stride);
-        if (inverse) {
-          a0 = a0 * scale4;
-          a1 = a1 * scale4;
-          a2 = a2 * scale4;
-          a3 = a3 * scale4;
-        }
-        Transpose4(a0, a1, a2, a3);
-        Store4(c0 + y0, a0);
-        Store4(c0 + kPlaneStride + y0, a1);
-        Store4(c0 + 2 * kPlaneStride + y0, a2);
-        Store4(c0 + 3 * kPlaneStride + y0, a3);
-      }
-    }
-  };
-  auto alongY = [&]() {
-    gatherTransposed(pre, sre);
-    gatherTransposed(pim, sim);
-    RowsTransform(sre, sim, n, stride, twr, twi);
-    scatterTransposed(sre, pre);
-    scatterTransposed(sim, pim);
-  };
-
-  if (inverse) {
-    alongY();
-    alongX();
-  } else {
-    alongX();
-    alongY();
   }
 }
 

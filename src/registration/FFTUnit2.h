@@ -112,7 +112,7 @@ class FftEngine {
   std::vector<int16_t> radialBin_;  // [x * N + y]: radius 1 … 255, or 0 when not counted
   std::array<ui::Color, 256> wavelengthColour_{};  // colour of 380 + l nm
   std::vector<float> magnitude_;    // N x N scratch for RadialSpectrum and SpectrumBitmap
-  std::vector<float> scratchRe_, scratchIm_;  // one pass of transforms, side by side
+  std::array<std::vector<float>, 2> scratchRe_, scratchIm_;  // transforms side by side
 };
 
 }  // namespace registration
