@@ -332,9 +332,8 @@ TEST(BmpDecode, ThirtyTwoBit_PlainAndOddMasks) {
 
 TEST(BmpDecode, LastRowWithoutPadding_IsAccepted) {
   Bitmap24 pic = Pattern(3, 2);
-  std::vector<uint8_t> f = ui::EncodeBmp(pic);
-  f.resize(f.size() - 3);
-  EXPECT_EQ(Decode(f), pic);
+  const std::vector<uint8_t> f = ui::EncodeBmp(pic);
+  EXPECT_EQ(Decode(std::vector<uint8_t>(f.begin(), f.end() - 3)), pic);
 }
 
 // RLE8 and RLE4 with every escape: runs, absolute blocks (odd length, padded), end of
@@ -527,6 +526,20 @@ TEST(BmpBroken, RleRunsOutsideThePicture_AreErrors) {
   EXPECT_EQ(rle({2, 0}), "Invalid bitmap: file is truncated");     // no end of the data
   EXPECT_EQ(rle({0, 2, 1}), "Invalid bitmap: file is truncated");  // delta cut short
   EXPECT_EQ(rle({0, 4, 1, 2}), "Invalid bitmap: file is truncated");
+}
+
+TEST(BmpBroken, FailedDecode_LeavesThePictureUntouched) {
+  BmpFile f;
+  f.width = 3;
+  f.height = 3;
+  f.bpp = 32;
+  f.compression = 3;
+  f.masks = {0xF0F0, 0x0F00, 0xF};
+  f.pixels = std::vector<uint8_t>(36, 0);
+  std::vector<uint8_t> bytes = f.bytes();
+  Bitmap24 keep = Pattern(4, 2), out = keep;
+  EXPECT_THROW(ui::DecodeBmpInto(bytes.data(), bytes.size(), out), px::PelinoxaError);
+  EXPECT_EQ(out, keep);
 }
 
 TEST(BmpBroken, FailedRleDecode_LeavesThePictureUntouched) {
