@@ -167,7 +167,10 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
     L.blue = Channel(L.masks[2], bpp);
   }
 
-  if (dataOffset < tableStart) Fail("bad pixel data offset " + std::to_string(dataOffset));
+  if (dataOffset < tableStart) {
+    if (dataOffset >= kFileHeaderSize + headerSize) Fail("the colour masks are missing");
+    Fail("bad pixel data offset " + std::to_string(dataOffset));
+  }
   if (dataOffset > size) Truncated();
   L.dataOffset = dataOffset;
 
@@ -264,7 +267,8 @@ void DecodeRle(const uint8_t* d, size_t size, const Layout& L, Bitmap24& out) {
   };
   for (;;) {
     if (size - p < 2) {
-      if (line >= h) return;  // every row is there, only the end-of-bitmap mark is missing
+      // Every row is there and only the end marks are missing: nothing is lost.
+      if (line >= h || (line == h - 1 && x >= w)) return;
       Truncated();
     }
     const uint8_t a = d[p], b = d[p + 1];
