@@ -76,7 +76,8 @@ struct Layout {
   bool topDown = false;
   int bitsPerPixel = 0;
   uint32_t compression = kRgb;
-  uint32_t masks[3] = {0, 0, 0};    // red, green, blue
+  uint32_t masks[3] = {0, 0, 0};  // red, green, blue
+  Channel red, green, blue;       // from the masks, 16 and 32-bit pixels
   std::array<uint8_t, 256 * 3> palette{};  // B, G, R; entries past the file's palette black
   size_t dataOffset = 0;
 };
@@ -160,8 +161,16 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
     }
     for (int c = 0; c < 3; ++c) L.masks[c] = U32(m + 4 * c);
   }
+  if (bpp == 16 || bpp == 32) {
+    L.red = Channel(L.masks[0], bpp);
+    L.green = Channel(L.masks[1], bpp);
+    L.blue = Channel(L.masks[2], bpp);
+  }
 
-  if (dataOffset < tableStart) Fail("bad pixel data offset " + std::to_string(dataOffset));
+  if (dataOffset < tableStart) {
+    if (dataOffset >= kFileHeaderSize + headerSize) Fail("the colour masks are missing");
+    Fail("bad pixel data offset " + std::to_string(dataOffset));
+  }
   if (dataOffset > size) Truncated();
   L.dataOffset = dataOffset;
 
@@ -189,7 +198,7 @@ void DecodeUncompressed(const uint8_t* d, const Layout& L, Bitmap24& out) {
   const int w = L.width;
   const uint8_t* pal = L.palette.data();
 
-  const Channel red(L.masks[0], bpp), green(L.masks[1], bpp), blue(L.masks[2], bpp);
+  const Channel &red = L.red, &green = L.green, &blue = L.blue;
   const bool plain32 = bpp == 32 && L.masks[0] == 0xFF0000 && L.masks[1] == 0xFF00 && L.masks[2] == 0xFF;
 
   for (int r = 0; r < L.height; ++r) {
@@ -258,7 +267,8 @@ void DecodeRle(const uint8_t* d, size_t size, const Layout& L, Bitmap24& out) {
   };
   for (;;) {
     if (size - p < 2) {
-      if (line >= h) return;  // every row is there, only the end-of-bitmap mark is missing
+      // Every row is there and only the end marks are missing: nothing is lost.
+      if (line >= h || (line == h - 1 && x >= w)) return;
       Truncated();
     }
     const uint8_t a = d[p], b = d[p + 1];

@@ -332,9 +332,8 @@ TEST(BmpDecode, ThirtyTwoBit_PlainAndOddMasks) {
 
 TEST(BmpDecode, LastRowWithoutPadding_IsAccepted) {
   Bitmap24 pic = Pattern(3, 2);
-  std::vector<uint8_t> f = ui::EncodeBmp(pic);
-  f.resize(f.size() - 3);
-  EXPECT_EQ(Decode(f), pic);
+  const std::vector<uint8_t> f = ui::EncodeBmp(pic);
+  EXPECT_EQ(Decode(std::vector<uint8_t>(f.begin(), f.end() - 3)), pic);
 }
 
 // RLE8 and RLE4 with every escape: runs, absolute blocks (odd length, padded), end of
@@ -416,6 +415,10 @@ TEST(BmpDecode, Rle_MissingEndMarkAfterTheLastRow_IsAccepted) {
   f.palette = Palette({Color(1, 2, 3)});
   f.pixels = {2, 0, 0, 0};
   EXPECT_EQ(Decode(f.bytes()).pixel(1, 0), Color(1, 2, 3));
+  f.pixels = {2, 0};  // the last row complete, no end of line either
+  EXPECT_EQ(Decode(f.bytes()).pixel(1, 0), Color(1, 2, 3));
+  f.pixels = {1, 0};  // one pixel short
+  EXPECT_EQ(DecodeError(f.bytes()), "Invalid bitmap: file is truncated");
 }
 
 // --- Broken files ---------------------------------------------------------------------------
@@ -443,7 +446,7 @@ TEST(BmpBroken, EveryTruncation_IsReportedAsTruncated) {
   masks.pixels = {0, 0, 0, 0};
   files.push_back(masks.bytes());
 
-  const size_t padding[] = {1, 3, 0, 2};  // the last row's padding may be missing
+  const size_t padding[] = {1, 3, 3, 2};  // the last row's padding (or the RLE end marks) may be missing
   for (size_t k = 0; k < files.size(); ++k) {
     const std::vector<uint8_t>& f = files[k];
     EXPECT_NO_THROW(Decode(std::vector<uint8_t>(f.begin(), f.end() - padding[k]))) << "file " << k;
@@ -501,7 +504,7 @@ TEST(BmpBroken, HeaderFields_GiveTheirOwnMessages) {
             "Invalid bitmap: colour mask 0x0000F0F0 is not contiguous");
   // A 40-byte header announcing masks that the pixel data overlaps.
   EXPECT_EQ(with([](BmpFile& f) { f.bpp = 16; f.compression = 3; f.dataOffset = 54; }),
-            "Invalid bitmap: bad pixel data offset 54");
+            "Invalid bitmap: the colour masks are missing");
 }
 
 TEST(BmpBroken, RleRunsOutsideThePicture_AreErrors) {
@@ -527,6 +530,20 @@ TEST(BmpBroken, RleRunsOutsideThePicture_AreErrors) {
   EXPECT_EQ(rle({2, 0}), "Invalid bitmap: file is truncated");     // no end of the data
   EXPECT_EQ(rle({0, 2, 1}), "Invalid bitmap: file is truncated");  // delta cut short
   EXPECT_EQ(rle({0, 4, 1, 2}), "Invalid bitmap: file is truncated");
+}
+
+TEST(BmpBroken, FailedDecode_LeavesThePictureUntouched) {
+  BmpFile f;
+  f.width = 3;
+  f.height = 3;
+  f.bpp = 32;
+  f.compression = 3;
+  f.masks = {0xF0F0, 0x0F00, 0xF};
+  f.pixels = std::vector<uint8_t>(36, 0);
+  std::vector<uint8_t> bytes = f.bytes();
+  Bitmap24 keep = Pattern(4, 2), out = keep;
+  EXPECT_THROW(ui::DecodeBmpInto(bytes.data(), bytes.size(), out), px::PelinoxaError);
+  EXPECT_EQ(out, keep);
 }
 
 TEST(BmpBroken, FailedRleDecode_LeavesThePictureUntouched) {
