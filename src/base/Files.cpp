@@ -88,6 +88,17 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsFolderWritable(const std::string& dir) {
+  std::string tmpl = JoinPath(dir.empty() ? "." : dir, ".pelinoxa-probe.XXXXXX");
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(name.data());
+  return true;
+}
+
 bool ForceDirectories(const std::string& path) {
   std::error_code ec;
   fs::create_directories(path, ec);

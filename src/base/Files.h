@@ -23,6 +23,8 @@ bool SameTextNoCase(const std::string& a, const std::string& b);
 
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);
+// Whether a new file can be created in the folder (tried, not guessed from permission bits).
+bool IsFolderWritable(const std::string& dir);
 bool ForceDirectories(const std::string& path);  // creates missing parents; true when it exists after
 bool DeleteFileIfExists(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);  // false when 'to' exists or on error

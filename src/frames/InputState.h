@@ -16,7 +16,9 @@ struct InputState {
   bool FitsStretch = false;
   bool InputLoaded = false;
   bool SingleImage = false;  // the input is one still frame (no aligning or stacking)
-  std::string AviFileName = "none";
+  std::string AviFileName = "none";  // the video's name without folder
+  std::string AviPath;               // the video's full path
+  std::string DefaultSaveName;       // preset name of the save dialogs: the input's name
   int32_t FrameCount = 0;
   int32_t SelectedCount = 0;
   int32_t SourceWidth = 0, SourceHeight = 0;

@@ -5,6 +5,8 @@
 // Section lookups start at the section used last; names compare case-insensitively.
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace project {
@@ -14,6 +16,13 @@ class TSectionList {
   struct Section {
     std::string name;
     std::vector<std::string> lines;  // raw lines, normally key=value
+    // Lower-cased key -> index of the first line with that key, so runs of thousands of
+    // writes stay linear. TBigIniFile keeps it; code that edits `lines` itself must call
+    // InvalidateIndex() afterwards (appending is noticed by the line count).
+    mutable std::unordered_map<std::string, int> keyIndex;
+    mutable size_t indexedLines = 0;
+    mutable bool indexValid = false;
+    void InvalidateIndex() { indexValid = false; }
   };
   int Count() const { return static_cast<int>(sections_.size()); }
   Section& At(int i) { return sections_[i]; }
@@ -61,11 +70,16 @@ class TBigIniFile {
   std::string ToText() const;  // the file's content as FlushFile would write it
   void FlushFile();            // writes when modified and named; throws PelinoxaError on I/O errors
 
-  // Loads INI text from memory (the loader the fuzzer drives).
+  // Replaces the content with INI text from memory, loaded as from a file (tests, fuzzer).
   void LoadFromText(const std::string& text);
 
  private:
-  int FindSection(const std::string& name) const;
+  int FindSection(const std::string& name) const;  // starts at the current section, wraps once
+  static int FindKey(const TSectionList::Section& s, std::string_view key);
+  static void AppendLine(TSectionList::Section& s, std::string line);
+  void LoadText(std::string_view text);  // appends to what is there
+  void RemoveDuplicateSections();
+  size_t TotalLines() const;
   std::string fileName_;
   TSectionList sections_;
   mutable int current_ = 0;

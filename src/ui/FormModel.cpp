@@ -779,6 +779,13 @@ Json CheckList::toJson() const {
 
 void Image::invalidate() { notify("Picture"); }
 
+void Image::setScrollPosition(int x, int y) {
+  if (x == scrollX_ && y == scrollY_) return;
+  scrollX_ = x;
+  scrollY_ = y;
+  notify("Scroll");
+}
+
 void Image::setCursor(Cursor c) {
   if (c == cursor_) return;
   cursor_ = c;

@@ -344,6 +344,10 @@ class Image : public Control {
   void invalidate();
   bool stretch() const { return stretch_; }
   void setStretch(bool s) { stretch_ = s; }
+  // Scroll position of the view showing this picture (the program centres views on features).
+  int scrollX() const { return scrollX_; }
+  int scrollY() const { return scrollY_; }
+  void setScrollPosition(int x, int y);
   // User mouse actions (view and scripts).
   void userMouse(MouseAction action, const MouseEvent& e);
   px::Json toJson() const override;
@@ -357,6 +361,7 @@ class Image : public Control {
   Bitmap24 picture_;
   Cursor cursor_ = Cursor::Normal;
   bool stretch_ = false;
+  int scrollX_ = 0, scrollY_ = 0;
 };
 
 class Shape : public Control {

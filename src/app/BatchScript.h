@@ -1,0 +1,61 @@
+#pragma once
+// The script language of pelinoxa-batch: one command a line, '#' starts a comment,
+// arguments separated by blanks, a path with blanks in double quotes.
+//
+//   set NAME.PROP VALUE          set a property from code (events fire as a toolkit's would)
+//   click NAME [INDEX]           a user click (button, check box, radio item, list item INDEX)
+//   mouse NAME down|move|up|dblclick X Y [left|right|middle] [ctrl] [shift]
+//   key NAME CODE [ctrl] [shift] a key code on a control (32 space, 37/39 arrows)
+//   dialog PATH [PATH ...] [filter=N] | dialog cancel   answer of the next file dialog
+//   answer Yes|No|OK|Cancel      answer of the next question box
+//   page N                       make work page N active (1 "Input" ... 5 "Final", 6 info)
+//   dump WHAT FILE               named state as JSON (FILE "-" = standard output)
+//   picture NAME FILE.bmp        save a control's picture
+// and also:
+//   check NAME INDEX             toggle the check mark of a check-list item
+//   select NAME INDEX [ctrl] [shift]   click a check-list item with modifiers
+//   dblclick NAME                double-click a check list
+//   slide NAME VALUE             a user drag of a slider (change, then "changed")
+//   type NAME VALUE              a user edit of a spin or edit box
+//   move NAME LEFT TOP           the user moves a tool window
+//   close NAME                   the user closes a tool window
+//   drop PATH [PATH ...]         files dropped onto the main window
+//   expect NAME.PROP VALUE       stop with an error unless the property has that value
+//   echo TEXT ...                print a line
+#include <chrono>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/MainForm.h"
+#include "ui/HeadlessUi.h"
+
+namespace app {
+
+class BatchScript {
+ public:
+  BatchScript(MainForm& mainForm, ui::HeadlessUi& ui, std::ostream& out, std::ostream& err);
+
+  // Runs a script; returns the exit status (0 success, 2 aborted by a box, 3 script error).
+  int RunFile(const std::string& path);
+  int RunText(const std::string& text, const std::string& name);
+  // One line; throws PelinoxaError for a malformed command or a failed expectation.
+  void RunLine(const std::string& line);
+
+  static std::vector<std::string> Tokenize(const std::string& line);
+
+  bool printTimings = false;
+  // Relative paths in commands are taken against this folder (the folder the batch started in;
+  // the program itself changes the current directory when an input is chosen).
+  std::string baseDir;
+
+ private:
+  std::string Resolve(const std::string& path) const;
+  void WriteOutput(const std::string& file, const std::string& text);
+  MainForm& mf_;
+  ui::HeadlessUi& ui_;
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+}  // namespace app

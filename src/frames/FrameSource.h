@@ -1,0 +1,66 @@
+#pragma once
+// Delivers frames into the preview image, which every later step reads: single frames for
+// showing, and passes over a whole video that hand every frame in use to the per-frame step
+// (registration while AlignPass is set, stack accumulation while StackPass is set). Still
+// frames are read by the reader of their kind; dropped video frames are marked; interlaced
+// frames are split into their two fields.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "frames/FrameTable.h"
+#include "frames/InputControls.h"
+#include "frames/InputState.h"
+#include "ui/Services.h"
+
+namespace frames {
+
+class VideoSource;
+
+// Rebuilds one interlace field in place: every second row (or column with horizontal fields)
+// from `first` up to size - 2 becomes the byte-wise mean (sum shifted right by one) of its two
+// neighbours. Field 0 rebuilds the odd lines (first = 1), field 1 the even ones (first = 2).
+void RebuildField(ui::Bitmap24& picture, int field, bool horizontal, int width, int height);
+
+class FrameSource {
+ public:
+  FrameSource(ui::Services& s, FrameTable& table, InputState& input, InputControls& c);
+  ~FrameSource();
+
+  // The per-frame steps, bound by registration and stacking.
+  std::function<void()> RegisterFrame;
+  std::function<void()> AccumulateFrame;
+  // Readers of FITS and TIFF still frames (the formats' frame readers): read the file into the
+  // preview and set the frame sizes themselves.
+  std::function<void(const std::string& path)> ReadFitsFrame;
+  std::function<void(const std::string& path)> ReadTiffFrame;
+
+  // mode -2: nothing; -1: a pass over all frames from the start frame; n >= 0: the single
+  // frame max(n, start frame), whose size becomes the frame and image size.
+  void ReadAvi(const std::string& fileName, int mode);
+
+  // Reads one still frame by the reader of `kind` into the preview (24 bits per pixel). For BMP
+  // and JPEG the caller takes the preview's size; FITS and TIFF readers set the sizes.
+  void ReadStillFrame(const std::string& path, InputKind kind);
+
+  // Runs the per-frame step on the frame now in the preview, once or (de-interlacing) once per
+  // field; `reload` puts the frame back into the preview before the second field.
+  void RunFrameSteps(int width, int height, const std::function<void()>& reload);
+
+  ui::Bitmap24& preview() { return c_.PreviewImage.picture(); }
+  // Repaints the preview (the view throttles repaints during passes).
+  void ShowPreview() { c_.PreviewImage.invalidate(); }
+
+  // The video as last opened (the index is read once per file).
+  std::shared_ptr<VideoSource> Video(const std::string& fileName);
+
+ private:
+  void RunPerFrameStep();
+  ui::Services& s_;
+  FrameTable& table_;
+  InputState& in_;
+  InputControls& c_;
+  ui::Bitmap24 fieldCopy_;  // the decoded frame kept for the second field
+};
+
+}  // namespace frames

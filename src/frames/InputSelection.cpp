@@ -1,0 +1,399 @@
+#include "frames/InputSelection.h"
+
+#include <algorithm>
+
+#include "base/Error.h"
+#include "base/Files.h"
+#include "frames/VideoSource.h"
+
+namespace frames {
+
+namespace {
+
+// Sets a flag for as long as the operation runs, whichever way it ends.
+struct FlagScope {
+  bool& flag;
+  explicit FlagScope(bool& f) : flag(f) { flag = true; }
+  ~FlagScope() { flag = false; }
+};
+
+int FilterOfLastType(const std::string& lastType) {
+  if (lastType == "BMP") return 2;
+  if (lastType == "FIT") return 3;
+  if (lastType == "JPG") return 4;
+  return 1;
+}
+
+}  // namespace
+
+InputKind KindOfFilter(int filterIndex) {
+  switch (filterIndex) {
+    case 2: return ikBmp;
+    case 3: return ikFits;
+    case 4: return ikJpeg;
+    case 5: return ikTiff;
+    default: return ikAvi;
+  }
+}
+
+bool IsAcceptedStillName(const std::string& path) {
+  static const char* kAccepted[] = {".bmp", ".jpg", ".fit", ".fts", ".fits", ".tif", ".tiff"};
+  std::string ext = px::LowerCase(px::ExtractFileExt(path));
+  for (const char* a : kAccepted)
+    if (ext == a) return true;
+  return false;
+}
+
+InputKind KindOfDroppedName(const std::string& path) {
+  std::string n = px::LowerCase(path);
+  auto ends = [&](const char* t) { return px::EndsWithNoCase(n, t); };
+  if (ends("jpg")) return ikJpeg;
+  if (ends("fit") || ends("fts") || ends("fits")) return ikFits;
+  if (ends("tif")) return ikTiff;
+  return ikBmp;
+}
+
+InputSelection::InputSelection(ui::Services& s, FrameTable& table, InputState& input, InputControls& c,
+                               FrameSource& source, FrameNavigation& navigation)
+    : s_(s), table_(table), in_(input), c_(c), source_(source), nav_(navigation), f_(s.form) {
+  c_.SelectFileButton.OnClick = [this] { SelectFileButtonClick(); };
+  c_.BitBtn10.OnClick = [this] { BitBtn10Click(); };
+}
+
+std::string InputSelection::StillCaption(const std::string& path) const {
+  return KindCaptionPrefix(in_.InputKind) + path;
+}
+
+void InputSelection::SetResampleControlsVisible(bool visible) {
+  auto& resampled = f_.get<ui::CheckBox>("Resampled");
+  resampled.setVisible(visible);
+  bool detail = visible && resampled.checked();
+  f_.control("ResampleSpin").setVisible(detail);
+  f_.control("ResampleCombo").setVisible(detail);
+  f_.control("ResampleXLabel").setVisible(detail);
+}
+
+void InputSelection::SetFrameListFileButtons(bool visible) {
+  c_.Framelistsavebutton.setVisible(visible);
+  c_.Framelistloadbutton.setVisible(visible);
+  c_.FramelistSortbutton.setVisible(visible);
+}
+
+void InputSelection::ResetForNewInput() {
+  // Colour and RGB-shift settings of the later stages.
+  if (!c_.ColourStack.checked()) c_.LRGB1.setChecked(false);
+  f_.control("UseProcessed").setVisible(false);
+  for (const char* n : {"Rbalance", "Gbalance", "Bbalance"}) f_.get<ui::SpinEdit>(n).setValue(1);
+  for (const char* n : {"RedSlider", "GreenSlider", "blueslider"}) f_.get<ui::Slider>(n).setValue(0);
+  for (const char* n : {"RDXSpin", "RdySpin", "BDXspin", "BDYSpin"})
+    if (auto* spin = dynamic_cast<ui::SpinEdit*>(f_.find(n))) spin->setValue(0);
+
+  in_.DroppedFramesSeen = false;
+  auto& optimize = f_.control("Optimizebutton");
+  optimize.setVisible(false);
+  optimize.setEnabled(false);
+  c_.ShowFramelist.setChecked(false);
+  c_.Lumichannel.setChecked(false);
+  c_.Lumichannel.setVisible(false);
+
+  f_.get<ui::Image>("ProcessImage").setScrollPosition(0, 0);
+  if (SetupFFT) SetupFFT();
+  f_.get<ui::SpinEdit>("ResampleSpin").setValue(2);
+
+  in_.InputLoaded = false;
+  c_.Frames.setVisible(false);
+  c_.FrontPanel.setVisible(true);
+  f_.control("FFTsizeGroup").setVisible(true);
+
+  c_.PreviewImage.setEnabled(true);
+  in_.CancelRequested = false;
+  for (const char* page : {"AligningPage", "StackingPage", "WaveletPage", "FinalPage"}) f_.control(page).setVisible(false);
+
+  if (!f_.get<ui::CheckBox>("HoldWavelets").checked()) {
+    for (int n = 3; n <= 8; ++n) f_.get<ui::Slider>("RxSlider" + std::to_string(n)).setValue(10);
+    f_.get<ui::Slider>("ContrastSlider").setValue(100);
+    f_.get<ui::Slider>("BrightnessSlider").setValue(0);
+    if (auto* gamma = dynamic_cast<ui::SpinEdit*>(f_.find("Gamma1spin"))) gamma->setValue(1);
+  }
+  for (int n = 5; n <= 10; ++n) f_.get<ui::CheckBox>("CheckBox" + std::to_string(n)).setChecked(true);
+
+  // Feature, levels, graphs, processing-area and tracking offsets, crop, best quality.
+  if (ResetStages) ResetStages();
+
+  table_.Reset();
+  nav_.ForgetMarker();
+}
+
+void InputSelection::SelectFileButtonClick() {
+  FlagScope lock(in_.PreviewClickLock);
+  ResetForNewInput();
+
+  ui::FileDialogRequest req;
+  req.filter = kInputFilter;
+  req.filterIndex = FilterOfLastType(s_.settings.readString("Files", "Lasttype", "none"));
+  req.defaultExt = "avi";
+  req.initialDir = in_.InputDir;
+  req.multiSelect = true;
+  ui::FileDialogResult res = s_.ui.fileDialog(req);
+
+  if (!res.accepted || res.files.empty()) {
+    CommonTail();
+    return;
+  }
+  const std::string& firstName = res.files.front();
+  if (!px::FileExists(firstName)) {
+    s_.ui.messageBox("non existing file :" + firstName, ui::MsgKind::Error, ui::ButtonsOK);
+    return;
+  }
+
+  c_.PreviewImage.setEnabled(false);
+  nav_.ForgetMarker();
+  in_.InputLoaded = true;
+  in_.SingleImage = false;
+  c_.UseFramesign.setVisible(true);
+  c_.UseFramesign.setColor(ui::colors::Green);
+  c_.CreateDarkframe.setVisible(true);
+  c_.CreateFlatfield.setVisible(true);
+
+  if (res.filterIndex <= 1) {
+    if (!ReadVideo(firstName)) return;
+  } else {
+    if (!ReadStills(res.files, res.filterIndex)) return;
+    if (in_.FrameCount == 1) {
+      SingleStillFrame();
+      return;
+    }
+  }
+  CommonTail();
+}
+
+bool InputSelection::ReadVideo(const std::string& path) {
+  in_.InputKind = ikAvi;
+  SetResampleControlsVisible(true);
+  SetFrameListFileButtons(false);
+  s_.settings.writeString("Files", "Lasttype", "AVI");
+
+  std::string full = px::AbsolutePath(path);
+  std::string dir = px::ExtractFileDir(full);
+  source_.ReadAvi(full, 0);
+  in_.FrameCount = source_.Video(full)->frameCount();
+
+  in_.InputDir = dir;
+  c_.DirectoryListBox1.setText(dir);
+  px::SetCurrentDirectory(dir);
+  f_.setCaption(std::string(KindCaptionPrefix(ikAvi)) + full);
+  in_.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(full), "");
+  in_.AviPath = full;
+  s_.settings.writeString("Files", "Dir", dir);
+  return true;
+}
+
+bool InputSelection::ReadStills(const std::vector<std::string>& names, int filterIndex) {
+  in_.InputKind = KindOfFilter(filterIndex);
+  if (in_.InputKind == ikFits || in_.InputKind == ikTiff) {
+    f_.get<ui::CheckBox>("Resampled").setChecked(false);
+    SetResampleControlsVisible(false);
+  } else {
+    SetResampleControlsVisible(true);
+  }
+  in_.FitsStretch = false;
+  if (in_.InputKind == ikFits)
+    in_.FitsStretch = s_.ui.messageBox("Stretch intensity-levels ", ui::MsgKind::Confirmation, ui::ButtonsYesNo) ==
+                      ui::DialogResult::Yes;
+  SetFrameListFileButtons(true);
+  s_.settings.writeString("Files", "Lasttype", "BMP");
+  if (in_.InputKind == ikJpeg) s_.settings.writeString("Files", "Lasttype", "JPG");
+  if (in_.InputKind == ikFits) s_.settings.writeString("Files", "Lasttype", "FIT");
+
+  int taken = 0;
+  for (const auto& name : names) {
+    if (!IsAcceptedStillName(name)) continue;
+    if (taken >= MaxFrames) {
+      ++taken;  // counted for the "only 5000 frames" warning, not stored
+      continue;
+    }
+    table_.fileNames[taken++] = px::AbsolutePath(name);
+  }
+  if (taken == 0) {
+    s_.ui.messageBox("None of the selected files is a frame of a supported kind", ui::MsgKind::Warning, ui::ButtonsOK);
+    in_.InputLoaded = false;
+    CommonTail();
+    return false;
+  }
+
+  const std::string first = table_.fileNames[0];
+  const std::string dir = px::ExtractFileDir(first);
+  s_.settings.writeString("Files", "Dir", dir);
+  in_.InputDir = dir;
+  c_.DirectoryListBox1.setText(dir);
+  f_.setCaption(StillCaption(first));
+  in_.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(first), "");
+  source_.ReadStillFrame(first, in_.InputKind);
+  const ui::Bitmap24& pic = source_.preview();
+  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
+  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
+  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide)
+    s_.ui.showMessage("AVI or BMP too large (max " + std::to_string(MaxImageSide) + "x" + std::to_string(MaxImageSide) +
+                      " !!!");
+
+  // The dialog returns the focused name first; the user is told to open a selection by
+  // double-clicking its last name, so exchanging first and last restores the order.
+  int stored = std::min(taken, MaxFrames);
+  std::swap(table_.fileNames[0], table_.fileNames[stored - 1]);
+  in_.FrameCount = taken;
+  return true;
+}
+
+void InputSelection::SingleStillFrame() {
+  if (in_.InputKind == ikFits) c_.ColourStack.setChecked(false);
+  auto& colour2 = f_.get<ui::CheckBox>("Colourprocess2");
+  auto& rgbShift = f_.get<ui::CheckBox>("RGBSHIFT");
+  rgbShift.setEnabled(colour2.checked());
+  if (rgbShift.enabled() && rgbShift.checked()) f_.control("RGBShiftWindow").setVisible(true);
+
+  f_.get<ui::CheckBox>("Resampled").setChecked(false);
+  f_.control("RestartAlign").setVisible(false);
+  c_.FrontPanel.setVisible(false);
+  f_.control("FFTsizeGroup").setVisible(false);
+  c_.PreviewImage.setEnabled(false);
+
+  in_.SingleImage = true;
+  if (SetFeaturePoint) SetFeaturePoint(in_.ImageWidth / 2, in_.ImageHeight / 2);
+  if (AllocateImageBuffers) AllocateImageBuffers(in_.ImageWidth, in_.ImageHeight);
+
+  // Two frame slots hold the same file so that the selection and stacking see a sequence.
+  table_.fileNames[1] = table_.fileNames[0];
+  table_[0].Excluded = 0;
+  table_[1].Excluded = 0;
+  c_.PreviewSlider.setRange(0, 1);
+  table_.ranks[0] = {0, 1.0f, 0};
+  table_.ranks[1] = {0, 1.0f, 0};
+  c_.PreviewSlider.setValue(0);
+  auto& stackSlider = f_.get<ui::Slider>("StackSlider");
+  stackSlider.setValue(0);
+  stackSlider.setMax(1);
+  in_.SelectedCount = 1;
+
+  f_.control("SaveButton").setEnabled(true);
+  f_.get<ui::CheckBox>("QualStack").setChecked(false);
+  if (StackSingleFrame) StackSingleFrame();
+  if (PagesForSingleFrame) PagesForSingleFrame();
+}
+
+void InputSelection::CommonTail() {
+  c_.PreviewImage.setEnabled(true);
+  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) s_.ui.showMessage("AVI or BMP too large !!!!");
+  if (AllocateImageBuffers) AllocateImageBuffers(in_.ImageWidth, in_.ImageHeight);
+  if (in_.InputLoaded) {
+    f_.get<ui::Slider>("differencecutslider").setValue(100);
+    in_.AviFileName = in_.InputKind == ikAvi ? px::ExtractFileName(in_.AviPath) : std::string();
+
+    c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
+    f_.control("AlignImage").setSize(in_.ImageWidth, in_.ImageHeight);
+    if (in_.ImageWidth < 128 || in_.ImageHeight < 128) f_.get<ui::RadioGroup>("FFTsizeGroup").setItemIndex(0);
+
+    // The frame table has 5001 slots: the sliders must never reach past them.
+    if (in_.FrameCount > MaxFrames) {
+      s_.ui.messageBox("Warning : only 5000 frames can be processed", ui::MsgKind::Warning, ui::ButtonsOK);
+      in_.FrameCount = MaxFrames;
+    }
+    c_.PreviewSlider.setRange(0, std::max(in_.FrameCount - 1, 0));
+    f_.get<ui::Slider>("AlignSlider").setRange(0, std::max(in_.FrameCount - 1, 0));
+
+    // The frame list before showing the frame, so the shown frame finds its item.
+    c_.SelectFramesChecklist.beginUpdate();
+    c_.SelectFramesChecklist.clear();
+    for (int i = 0; i < in_.FrameCount; ++i) {
+      table_[i].Excluded = 0;
+      std::string text = in_.stillInput() ? px::ExtractFileName(table_.fileNames[i]) : "Frame " + std::to_string(i + 1);
+      c_.SelectFramesChecklist.add(text, ui::CheckState::Checked);
+    }
+    c_.SelectFramesChecklist.endUpdate();
+    in_.SelectedCount = in_.FrameCount;
+
+    nav_.PreviewSliderChange();
+    f_.get<ui::Slider>("StackSlider").setRange(0, std::max(in_.FrameCount - 1, 0));
+    c_.Label9.setCaption("1 / " + std::to_string(in_.FrameCount));
+  }
+}
+
+void InputSelection::AddBitmapDialogTypeChange(int filterIndex, bool& multiSelect) const {
+  multiSelect = filterIndex > 1;
+}
+
+void InputSelection::AddBitmapDialogSelectionChange(const std::string& path) {
+  if (px::LowerCase(px::ExtractFileExt(path)) != ".avi" || !px::FileExists(path)) return;
+  source_.ReadAvi(path, 0);
+  c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
+}
+
+void InputSelection::DropFiles(const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  if (f_.activePage() != &f_.get<ui::Page>("InputPage")) return;
+  const std::string first = px::AbsolutePath(files.front());
+  in_.InputKind = KindOfDroppedName(first);
+  if (in_.InputKind == ikFits) in_.FitsStretch = true;
+  c_.Showpanel.setVisible(false);
+  c_.FrontPanel.setVisible(true);
+  c_.PreviewSlider.setVisible(true);
+  c_.UseFramesign.setVisible(true);
+
+  // Dropped files join the list after the frames already there; frame 0 keeps its file.
+  const std::string ext = px::LowerCase(px::ExtractFileExt(first));
+  int next = c_.SelectFramesChecklist.count();
+  for (const auto& name : files) {
+    std::string full = px::AbsolutePath(name);
+    if (px::LowerCase(px::ExtractFileExt(full)) != ext) continue;
+    if (next >= MaxFrames) {
+      s_.ui.messageBox("Warning : only 5000 frames can be processed", ui::MsgKind::Warning, ui::ButtonsOK);
+      break;
+    }
+    s_.settings.writeString("Files", "Dir", px::ExtractFileDir(full));
+    c_.SelectFramesChecklist.add(px::ExtractFileName(full), ui::CheckState::Checked);
+    table_.fileNames[next++] = full;
+  }
+  in_.InputDir = px::ExtractFileDir(first);
+  c_.DirectoryListBox1.setText(in_.InputDir);
+  f_.setCaption(StillCaption(first));
+  s_.settings.writeString("Files", "Lasttype", in_.InputKind == ikJpeg ? "JPG" : "BMP");
+  if (in_.InputKind == ikFits) s_.settings.writeString("Files", "Lasttype", "FIT");
+
+  source_.ReadStillFrame(first, in_.InputKind);
+  const ui::Bitmap24& pic = source_.preview();
+  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
+  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
+  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) {
+    s_.ui.showMessage("Bitmap too large  !!!!");
+    in_.ImageWidth = in_.FrameWidth = std::min(in_.ImageWidth, MaxImageSide);
+    in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
+  }
+  c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
+  f_.control("AlignImage").setSize(in_.ImageWidth, in_.ImageHeight);
+
+  in_.FrameCount = c_.SelectFramesChecklist.count();
+  int last = std::max(in_.FrameCount - 1, 0);
+  c_.PreviewSlider.setRange(0, last);
+  f_.get<ui::Slider>("AlignSlider").setRange(0, last);
+  f_.get<ui::Slider>("StackSlider").setRange(0, last);
+  for (int i = 0; i < in_.FrameCount; ++i) {
+    FrameRecord& r = table_[i];
+    r.ShiftX = r.ShiftY = r.ShiftXa = r.ShiftYa = 0;
+    r.Quality = r.QualityA = r.Difference = r.DifferenceA = 0;
+    r.Excluded = 0;
+  }
+  in_.InputLoaded = true;
+  in_.SingleImage = false;
+  nav_.PreviewSliderChange();
+  if (SetupFFT) SetupFFT();
+  f_.control("FFTsizeGroup").setVisible(true);
+}
+
+void InputSelection::BitBtn10Click() {
+  if (!in_.stillInput()) return;
+  c_.SelectFramesChecklist.clear();
+  c_.PreviewSlider.setMax(1);
+  f_.get<ui::Slider>("AlignSlider").setMax(1);
+  f_.get<ui::Slider>("StackSlider").setMax(1);
+}
+
+}  // namespace frames

@@ -1,0 +1,83 @@
+#include "registration/RegistrationController.h"
+
+#include <algorithm>
+
+#include "base/Numbers.h"
+
+namespace registration {
+
+RegistrationController::RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c)
+    : s_(s), st_(state), c_(c) {
+  c_.SearchArea.OnChange = [this] { SearchAreaChange(); };
+  c_.FFTFilterspin.OnChange = [this] { FFTFilterspinChange(); };
+  c_.QualityFilter.OnChange = [this] { QualityFilterChange(); };
+  c_.QualFilterDX.OnChange = [this] { QualityFilterChange(); };
+  c_.Misalignwarning.OnClick = [this] { MisalignwarningClick(); };
+  c_.ManualAlign.OnClick = [this] { ManualAlignClick(); };
+  c_.Resampled.OnClick = [this] { ResampledClick(); };
+  c_.ResampleSpin.OnChange = [this] { ResampleSpinChange(); };
+  c_.ShowFFTbox.OnClick = [this] { ShowFFTboxClick(); };
+  c_.Showgraphbox.OnClick = [this] { ShowgraphboxClick(); };
+  c_.FFTWindow.OnClose = [this] { c_.ShowFFTbox.setChecked(false); };
+  c_.Propertywindow.OnClose = [this] { c_.Showgraphbox.setChecked(false); };
+  c_.FFTWindow.OnMove = [this] { FFTWindowMove(); };
+  c_.Propertywindow.OnMove = [this] { PropertywindowMove(); };
+}
+
+void RegistrationController::SearchAreaChange() {
+  double v = c_.SearchArea.value();
+  if (v < 1) c_.SearchArea.setValue(1);
+  if (v > 10) c_.SearchArea.setValue(10);
+  s_.settings.writeInteger("Settings", "SearchArea", px::Round(c_.SearchArea.value()));
+}
+
+void RegistrationController::FFTFilterspinChange() {
+  s_.settings.writeInteger("Settings", "FFTFilter", px::Round(c_.FFTFilterspin.value()));
+}
+
+void RegistrationController::QualityFilterChange() {
+  s_.settings.writeInteger("Settings", "QualityFilter", px::Round(c_.QualityFilter.value()));
+}
+
+void RegistrationController::MisalignwarningClick() {
+  s_.settings.writeBool("Settings", "Misalignwarning", c_.Misalignwarning.checked());
+}
+
+void RegistrationController::ManualAlignClick() { c_.Misalignwarning.setChecked(!c_.ManualAlign.checked()); }
+
+void RegistrationController::ResampledClick() {
+  bool on = c_.Resampled.checked();
+  c_.ResampleCombo.setVisible(on);
+  c_.ResampleSpin.setVisible(on);
+  c_.ResampleXLabel.setVisible(on);
+  if (auto* expand = dynamic_cast<ui::CheckBox*>(s_.form.find("Expandstack")); expand && on)
+    expand->setChecked(false);
+  if (auto* restart = s_.form.find("RestartAlign")) restart->setVisible(!on);
+  st_.ResampleFactor = static_cast<float>(c_.ResampleSpin.value());
+}
+
+void RegistrationController::ResampleSpinChange() {
+  double f = std::clamp(c_.ResampleSpin.value(), 1.0, 4.0);
+  st_.ResampleFactor = static_cast<float>(f);
+}
+
+void RegistrationController::ShowFFTboxClick() {
+  c_.FFTWindow.setVisible(c_.ShowFFTbox.checked());
+  c_.Alignonebutton.setVisible(c_.ShowFFTbox.checked());
+}
+
+void RegistrationController::ShowgraphboxClick() { c_.Propertywindow.setVisible(c_.Showgraphbox.checked()); }
+
+void RegistrationController::FFTWindowMove() {
+  if (!storeOpened_) return;
+  s_.settings.writeInteger("Toolwin", "FFTTop", c_.FFTWindow.top());
+  s_.settings.writeInteger("Toolwin", "FFTleft", c_.FFTWindow.left());
+}
+
+void RegistrationController::PropertywindowMove() {
+  if (!storeOpened_) return;
+  s_.settings.writeInteger("Toolwin", "PropTop", c_.Propertywindow.top());
+  s_.settings.writeInteger("Toolwin", "Propleft", c_.Propertywindow.left());
+}
+
+}  // namespace registration

@@ -1,0 +1,39 @@
+#pragma once
+// Controls of the "Stacking" page and the "Stackframes" tool window.
+#include "ui/FormModel.h"
+
+namespace stacking {
+
+struct StackingControls {
+  explicit StackingControls(ui::Form& f);
+
+  ui::Image& Stackimage;
+  ui::Panel& StackSelection;
+  ui::Slider& StackSlider;
+  ui::Slider& differencecutslider;
+  ui::Label& StackInfoLabel;
+  ui::Label& RxLabel4;
+  ui::Panel& Stackgraphpanel;
+  ui::Image& StackGraph;
+  ui::CheckBox& Stacklist;
+
+  ui::Panel& StackOptions;
+  ui::Button& Stackbutton;
+  ui::CheckBox& Colourprocess2;
+  ui::CheckBox& QualStack;
+  ui::CheckBox& Expandstack;
+  ui::CheckBox& LRGB2;
+  ui::CheckBox& Drizzle2;
+  ui::SpinEdit& Pixfrac;
+  ui::Label& Stackimagesize;
+
+  ui::Panel& StackSave;
+  ui::Button& SaveButton;
+  ui::CheckBox& SaveSub;
+  ui::Edit& Subdirname;
+
+  ui::ToolWindow& Stackframeswindow;
+  ui::CheckList& StackFramesList;
+};
+
+}  // namespace stacking
