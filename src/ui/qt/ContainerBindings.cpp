@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QToolButton>
@@ -39,7 +40,16 @@ class PageBinding : public Binding {
 
 class PanelBinding : public Binding {
  public:
-  PanelBinding(FormView& v, ui::Panel& p, QWidget* parent) : Binding(v, p), panel_(p) {
+  PanelBinding(FormView& v, ui::Panel& p, QWidget* parent, bool bar = false) : Binding(v, p), panel_(p) {
+    if (bar) {
+      body_ = new QWidget(parent);
+      auto* l = new QHBoxLayout(body_);
+      l->setContentsMargins(0, 0, 0, 0);
+      l->setSpacing(4);
+      plain_ = true;
+      setWidgets(body_, body_);
+      return;
+    }
     if (p.collapsible()) {
       auto* outer = new QWidget(parent);
       auto* l = new QVBoxLayout(outer);
@@ -70,9 +80,14 @@ class PanelBinding : public Binding {
     bl->setSpacing(4);
   }
   QWidget* body() const { return body_; }
+  // A panel without controls (a place-holder) shows no empty frame.
+  void applyVisible() override {
+    bool empty = body_->layout() && body_->layout()->count() == 0;
+    outer_->setHidden(!c_.visible() || empty);
+  }
   void applyCaption() override {
     if (header_) header_->setText(Q(c_.caption()));
-    else static_cast<QGroupBox*>(body_)->setTitle(Q(c_.caption()));
+    else if (!plain_) static_cast<QGroupBox*>(body_)->setTitle(Q(c_.caption()));
   }
   void applyProp(std::string_view p) override {
     if (!header_ || (!p.empty() && p != "Expand")) return;
@@ -86,6 +101,7 @@ class PanelBinding : public Binding {
   ui::Panel& panel_;
   QToolButton* header_ = nullptr;
   QWidget* body_ = nullptr;
+  bool plain_ = false;
 };
 
 // ---------------------------------------------------------------- ToolWindow
@@ -188,6 +204,10 @@ std::unique_ptr<Binding> MakePageBinding(FormView& v, ui::Page& page, QWidget* w
 
 std::unique_ptr<Binding> MakePanelBinding(FormView& v, ui::Panel& panel, QWidget* parent) {
   return std::make_unique<PanelBinding>(v, panel, parent);
+}
+
+std::unique_ptr<Binding> MakeBarBinding(FormView& v, ui::Panel& panel, QWidget* parent) {
+  return std::make_unique<PanelBinding>(v, panel, parent, true);
 }
 
 QWidget* PanelBody(Binding& panel) { return static_cast<PanelBinding&>(panel).body(); }

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -356,7 +357,12 @@ class LabelBinding : public Binding {
     label_->setWordWrap(true);
     setWidgets(label_, label_);
   }
-  void applyCaption() override { label_->setText(Q(c_.caption())); }
+  void applyCaption() override {
+    label_->setText(Q(c_.caption()));
+    applyVisible();
+  }
+  // A label without text takes no room (status labels are often empty until a run).
+  void applyVisible() override { outer_->setHidden(!c_.visible() || c_.caption().empty()); }
   void applyProp(std::string_view p) override {
     if (p.empty() || p == "FontColor") {
       QPalette pal = label_->palette();
@@ -467,12 +473,24 @@ class ImageBinding : public Binding {
   ImageBinding(FormView& v, ui::Image& img, QWidget* parent) : Binding(v, img) {
     view = new ImageView(img, parent);
     view->dispatch = [&v](const std::function<void()>& f) { v.dispatch(f); };
+    view->onResized = [this] { applyScroll(); };
     setWidgets(view, view);
   }
   void applyProp(std::string_view p) override {
     if (p == "Picture") view->markDirty();
     else if (p.empty() || p == "Bounds") view->refresh();
     if (p.empty() || p == "Cursor") view->applyCursor();
+    if (p.empty() || p == "Scroll") applyScroll();
+  }
+  // Page pictures scroll; the model's position is applied again once a larger picture has
+  // made room for it.
+  void applyScroll() {
+    auto* area = qobject_cast<QScrollArea*>(outer_);
+    if (!area) return;
+    FormView::ApplyScope scope(view_);
+    auto& img = static_cast<ui::Image&>(c_);
+    area->horizontalScrollBar()->setValue(img.scrollX());
+    area->verticalScrollBar()->setValue(img.scrollY());
   }
   ImageView* view;
 };

@@ -119,6 +119,7 @@ void FormView::build() {
   for (ui::Control* c : form_.controls()) children_[c->parentName()].push_back(c);
   pages_ = form_.pages();
   for (ui::Page* p : pages_) buildPage(*p);
+  buildBars();
   for (ui::Control* c : form_.controls())
     if (c->kind() == Kind::ToolWindow) buildToolWindow(static_cast<ui::ToolWindow&>(*c));
 
@@ -164,6 +165,7 @@ void FormView::buildPage(ui::Page& page) {
   sl->setContentsMargins(6, 4, 6, 4);
   sl->setSpacing(6);
   fill(side, sl, page.name());
+  bool sideEmpty = sl->count() == 0;
   if (!hasExpandingChild(page.name())) sl->addStretch(1);
   sideScroll->setWidget(side);
 
@@ -183,12 +185,22 @@ void FormView::buildPage(ui::Page& page) {
       Binding* b = addBinding(MakeLeafBinding(*this, *img, scroll));
       scroll->setWidget(b->widget());
       b->setOuter(scroll);
+      // The user's scrolling is the picture's scroll position (the program reads and sets it).
+      auto report = [this, scroll, img] {
+        if (applying()) return;
+        int x = scroll->horizontalScrollBar()->value(), y = scroll->verticalScrollBar()->value();
+        if (x != img->scrollX() || y != img->scrollY()) dispatch([img, x, y] { img->setScrollPosition(x, y); });
+      };
+      connect(scroll->horizontalScrollBar(), &QScrollBar::valueChanged, this, report);
+      connect(scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, report);
       b->followsAncestors = true;
       followers_.push_back(b);
       al->addWidget(scroll, 1);
     }
     splitter->addWidget(area);
     splitter->addWidget(sideScroll);
+    // A page whose controls are all pictures gives the picture the whole width.
+    if (sideEmpty) sideScroll->hide();
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
     splitter->setCollapsible(0, false);
@@ -201,6 +213,26 @@ void FormView::buildPage(ui::Page& page) {
     hl->addWidget(splitter);
   }
   addBinding(MakePageBinding(*this, page, w, tabs_, index));
+}
+
+// Panels on the main window itself (outside the pages) sit in one row beside the tabs.
+void FormView::buildBars() {
+  QWidget* corner = nullptr;
+  for (ui::Control* c : children_[""]) {
+    if (c->kind() != Kind::Panel) continue;
+    if (!corner) {
+      corner = new QWidget(tabs_);
+      auto* l = new QHBoxLayout(corner);
+      l->setContentsMargins(4, 0, 4, 2);
+      l->setSpacing(4);
+      tabs_->setCornerWidget(corner, Qt::TopRightCorner);
+    }
+    Binding* bar = addBinding(MakeBarBinding(*this, static_cast<ui::Panel&>(*c), corner));
+    corner->layout()->addWidget(bar->outer());
+    QWidget* body = PanelBody(*bar);
+    for (ui::Control* child : children_[c->name()])
+      if (Binding* b = makeAny(*child, body)) body->layout()->addWidget(b->outer());
+  }
 }
 
 void FormView::buildToolWindow(ui::ToolWindow& tw) {
@@ -229,12 +261,18 @@ bool FormView::hasExpandingChild(const std::string& parent) const {
   return false;
 }
 
+// Children are placed by their bounds only when every one of them was placed (a position
+// or a size given); a window where only some were placed keeps the flowing layout.
 bool FormView::hasPositionedChildren(const std::string& parent) const {
   auto it = children_.find(parent);
   if (it == children_.end()) return false;
-  for (ui::Control* c : it->second)
-    if (c->left() != 0 || c->top() != 0) return true;
-  return false;
+  bool anyPosition = false;
+  for (ui::Control* c : it->second) {
+    bool positioned = c->left() != 0 || c->top() != 0;
+    if (!positioned && c->width() <= 0 && c->height() <= 0) return false;
+    anyPosition = anyPosition || positioned;
+  }
+  return anyPosition;
 }
 
 Binding* FormView::makeAny(ui::Control& c, QWidget* parent) {
@@ -259,30 +297,68 @@ Binding* FormView::makeAny(ui::Control& c, QWidget* parent) {
   }
 }
 
+namespace {
+
+// A value without a caption of its own sits to the right of the control before it: the spin
+// after "Alignment filter", the filter choice after "Resample", a layer's gain slider after
+// its check box.
+bool JoinsPrevious(const ui::Control& c, const ui::Control& prev) {
+  Kind pk = prev.kind();
+  bool leadsRow = pk == Kind::CheckBox || pk == Kind::SpinEdit || pk == Kind::ComboBox || pk == Kind::Edit ||
+                  pk == Kind::Label;
+  if (!leadsRow) return false;
+  switch (c.kind()) {
+    case Kind::SpinEdit:
+    case Kind::ComboBox:
+    case Kind::Edit: return c.caption().empty();
+    case Kind::Label: return !c.caption().empty() && c.caption().size() <= 2;  // "x"
+    case Kind::Slider:
+      return c.caption().empty() && !static_cast<const ui::Slider&>(c).vertical() &&
+             (pk == Kind::CheckBox || pk == Kind::Label);
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void FormView::fill(QWidget* container, QBoxLayout* layout, const std::string& parent) {
-  auto& kids = children_[parent];
+  std::vector<ui::Control*> kids;
+  for (ui::Control* c : children_[parent])
+    if (!lifted_.count(c) && c->kind() != Kind::Page && c->kind() != Kind::ToolWindow) kids.push_back(c);
   QGridLayout* buttons = nullptr;
   int cell = 0;
   QHBoxLayout* sliders = nullptr;  // vertical sliders side by side
+  QHBoxLayout* row = nullptr;      // a control and the caption-less values after it
   QHBoxLayout* pending = nullptr;  // a colour swatch and the control after it share a row
   auto isButton = [&](size_t i) { return i < kids.size() && kids[i]->kind() == Kind::Button; };
   for (size_t i = 0; i < kids.size(); ++i) {
     ui::Control* c = kids[i];
-    if (lifted_.count(c)) continue;
     bool button = c->kind() == Kind::Button;
     bool vslider = c->kind() == Kind::Slider && static_cast<ui::Slider*>(c)->vertical();
+    bool joins = row && i > 0 && JoinsPrevious(*c, *kids[i - 1]);
     if (!button) buttons = nullptr;
     if (!vslider) sliders = nullptr;
+    if (!joins) row = nullptr;
     Binding* b = makeAny(*c, container);
     if (!b) continue;
     QWidget* w = b->outer();
+    if (joins) {
+      row->addWidget(w, c->kind() == Kind::Slider ? 1 : 0);
+      if (c->kind() == Kind::Slider) row->setStretch(0, 0);
+      continue;
+    }
     if (pending && !button && !vslider && c->kind() != Kind::Panel) {
       pending->addWidget(w, 1);
       pending = nullptr;
       continue;
     }
     pending = nullptr;
-    if (button) {
+    if (i + 1 < kids.size() && JoinsPrevious(*kids[i + 1], *c)) {
+      row = new QHBoxLayout;
+      row->setSpacing(6);
+      row->addWidget(w, 1);
+      layout->addLayout(row);
+    } else if (button) {
       if (!buttons && !isButton(i + 1)) {
         layout->addWidget(w);
         continue;
@@ -310,7 +386,7 @@ void FormView::fill(QWidget* container, QBoxLayout* layout, const std::string& p
       sliders->addWidget(w);
     } else if (c->kind() == Kind::Shape) {
       pending = new QHBoxLayout;
-      pending->addWidget(w, 0, Qt::AlignVCenter);
+      pending->addWidget(w, 0, Qt::AlignLeft | Qt::AlignVCenter);
       layout->addLayout(pending);
     } else if (c->kind() == Kind::Image) {
       layout->addWidget(w, 0, Qt::AlignHCenter);

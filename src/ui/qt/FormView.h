@@ -85,6 +85,7 @@ class FormView : public QObject {
   void build();
   void buildPage(ui::Page& page);
   void buildToolWindow(ui::ToolWindow& w);
+  void buildBars();
   // Adds the children of parent (declaration order) to layout, grouping runs of buttons
   // and vertical sliders; lifted page pictures are placed elsewhere.
   void fill(QWidget* container, QBoxLayout* layout, const std::string& parent);

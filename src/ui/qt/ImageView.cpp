@@ -41,6 +41,7 @@ void ImageView::refresh() {
   if (s != fitted_) {
     fitted_ = s;
     setFixedSize(s);
+    if (onResized) onResized();
   }
   update();
 }

@@ -42,6 +42,7 @@ class ImageView : public QWidget {
 
   // Set by the view: runs a user action through the form (guarded against re-entry).
   std::function<void(const std::function<void()>&)> dispatch;
+  std::function<void()> onResized;  // after the widget took a new picture size
 
  protected:
   void paintEvent(QPaintEvent*) override;
