@@ -5,14 +5,10 @@
 #include <cstring>
 #include <exception>
 
+#include "app/MainForm.h"
 #include "ui/qt/FormView.h"
 #include "ui/qt/QtUiServices.h"
 #include "ui/qt/Theme.h"
-
-#if __has_include("app/MainForm.h")
-#include "app/MainForm.h"
-#define PX_HAVE_MAINFORM 1
-#endif
 
 namespace {
 
@@ -30,7 +26,6 @@ int main(int argc, char** argv) {
   ui::qt::ApplyTheme(WantDarkTheme());
   ui::qt::QtUiServices services;
 
-#ifdef PX_HAVE_MAINFORM
   app::MainForm mf(services);
   ui::Form& form = mf.form();
   if (!form.uiServices()) form.setUiServices(&services);
@@ -59,21 +54,9 @@ int main(int argc, char** argv) {
   form.runUserAction([&] { mf.FormShow(); });
   form.runUserAction([&] { mf.OpenCommandLineFile(); });
   int rc = app.exec();
-  if (!closed) {  // quit without closing the window (session end)
+  if (!closed) {  // the session ended without the window being closed
     closed = true;
     form.runUserAction([&] { mf.FormClose(); });
   }
   return rc;
-#else
-  // Built before the application's main form exists: an empty window.
-  ui::Form form;
-  form.setUiServices(&services);
-  form.setCaption("PeliNoxa V2.0");
-  form.page("InputPage", "Input");
-  ui::qt::FormView view(form);
-  services.setMainWindow(view.mainWindow());
-  view.onClose = [] { QCoreApplication::quit(); };
-  view.show();
-  return app.exec();
-#endif
 }
