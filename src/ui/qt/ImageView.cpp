@@ -65,8 +65,9 @@ void ImageView::wrapPicture() {
   }
   if (pic.data() == wrappedData_ && pic.width() == wrappedW_ && pic.height() == wrappedH_) return;
   // Bytes B,G,R per pixel, rows top to bottom, stride width*3: exactly Qt's BGR888.
-  wrapped_ = QImage(pic.data(), pic.width(), pic.height(), static_cast<qsizetype>(pic.stride()),
-                    QImage::Format_BGR888);
+  // Read-only header: painting never writes to, detaches from or copies the picture.
+  const uchar* bytes = pic.data();
+  wrapped_ = QImage(bytes, pic.width(), pic.height(), static_cast<qsizetype>(pic.stride()), QImage::Format_BGR888);
   wrappedData_ = pic.data();
   wrappedW_ = pic.width();
   wrappedH_ = pic.height();
