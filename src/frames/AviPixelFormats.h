@@ -39,6 +39,7 @@ struct AviRawLayout {
   size_t stride = 0;      // bytes per row of the (first) plane
   size_t frameBytes = 0;  // bytes one whole frame needs
   AviPalette palette{};   // Pal8 and Grey8
+  bool greyRamp = false;  // the palette maps every index to its own grey level
   std::shared_ptr<const std::vector<uint32_t>> lut16;  // Rgb16: pixel value -> 0x00RRGGBB
   uint32_t masks[3] = {0, 0, 0};                       // Rgb32Masks: red, green, blue
 };
