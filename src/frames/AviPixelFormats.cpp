@@ -251,7 +251,8 @@ bool DescribeRawFormat(const AviBitmapFormat& f, AviRawLayout& layout) {
   else if (c == FourCC('Y', 'V', '1', '2')) kind = AviRawKind::Yv12;
   else return false;
 
-  if (w > kMaxVideoSide || h > kMaxVideoSide) Fail(avierr::StartDecompression);
+  if (w > kMaxVideoSide || h > kMaxVideoSide || static_cast<int64_t>(w) * h > kMaxVideoPixels)
+    Fail(avierr::StartDecompression);
   layout.kind = kind;
   layout.width = w;
   layout.height = h;
