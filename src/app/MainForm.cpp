@@ -49,7 +49,7 @@ MainForm::MainForm(ui::UiServices& ui)
       services_{form_, ui, settings_, progress_} {
   form_.setUiServices(&ui_);
   form_.setCaption(kAppTitle);
-  frameSource_ = std::make_unique<frames::FrameSource>(services_, ws.table, ws.input, input);
+  frameSource_ = std::make_unique<frames::FrameSource>(services_, ws.table, ws.input, input, ws.planes);
   navigation_ = std::make_unique<frames::FrameNavigation>(services_, ws.table, ws.input, ws.nav, input, *frameSource_);
   inputSelection_ = std::make_unique<frames::InputSelection>(services_, ws.table, ws.input, input, *frameSource_,
                                                              *navigation_);
@@ -148,6 +148,13 @@ void MainForm::WireShell() {
 void MainForm::WireInput() {
   auto& sel = *inputSelection_;
   sel.ResetStages = [this] { ResetStagesForNewInput(); };
+  sel.SetupFFT = [this] { registration_->SetupFFTForBox(); };
+  sel.StackSingleFrame = [this] {
+    stacking_->StackSliderChange();
+    stacking_->StackButtonClick();
+  };
+  registration_->RunStacking = [this] { stacking_->StackButtonClick(); };
+  registration_->RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
@@ -164,12 +171,7 @@ void MainForm::WireInput() {
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
 void MainForm::ResetStagesForNewInput() {
-  ws.reg.HotX = ws.reg.HotY = 0;
-  ws.reg.BoxX = ws.reg.BoxY = 0;
-  ws.reg.WorkStatus = 0;
-  ws.reg.TrackX = ws.reg.TrackY = ws.reg.TrackVX = ws.reg.TrackVY = 0;
-  ws.reg.BestQuality = 0;
-  ws.reg.BestQualityFrame = 0;
+  registration_->ResetForNewInput();
   ws.tone.LevelLow = 0;
   ws.tone.LevelHigh = 255;
   ws.area.left = ws.area.top = 0;
@@ -346,8 +348,9 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   // 19.
   ReadStartupSettings();
 
-  // 20. Tone table for gamma 1.
+  // 20. Tone table for gamma 1; the FFT engine for the alignment box.
   ws.tone.BuildGammaOneCurve();
+  registration_->SetupFFTForBox();
 
   // 21.
   SetStartValues();
