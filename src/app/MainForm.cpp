@@ -60,6 +60,38 @@ MainForm::MainForm(ui::UiServices& ui)
   WireInput();
 
   AddDump("form", [this] { return form_.toJson(); });
+  AddDump("input", [this] {
+    const auto& in = ws.input;
+    px::Json j = px::Json::object();
+    j["InputKind"] = static_cast<int>(in.InputKind);
+    j["InputLoaded"] = in.InputLoaded;
+    j["SingleImage"] = in.SingleImage;
+    j["FitsStretch"] = in.FitsStretch;
+    j["FitsChannel"] = in.FitsChannel;
+    j["AviFileName"] = in.AviFileName;
+    j["InputDir"] = in.InputDir;
+    j["FrameCount"] = in.FrameCount;
+    j["SelectedCount"] = in.SelectedCount;
+    j["CurrentFrame"] = input.PreviewSlider.value();
+    j["FrameWidth"] = in.FrameWidth;
+    j["FrameHeight"] = in.FrameHeight;
+    j["ImageWidth"] = in.ImageWidth;
+    j["ImageHeight"] = in.ImageHeight;
+    j["SourceWidth"] = in.SourceWidth;
+    j["SourceHeight"] = in.SourceHeight;
+    j["Caption"] = form_.caption();
+    j["FramesLabel"] = input.Frames.caption();
+    px::Json list = px::Json::array();
+    for (const auto& item : input.SelectFramesChecklist.items()) {
+      px::Json e = px::Json::object();
+      e["text"] = item.text;
+      e["state"] = item.state == ui::CheckState::Checked ? "checked"
+                   : item.state == ui::CheckState::Grayed ? "grayed" : "unchecked";
+      list.push(e);
+    }
+    j["frameList"] = list;
+    return j;
+  });
   AddDump("frames", [this] {
     const auto& in = ws.input;
     px::Json j = px::Json::object();
