@@ -61,6 +61,7 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
   unsigned mask = 511;
   unsigned next = 258;
   bool havePrev = false;
+  int clearsInARow = 0;
   size_t prevStart = 0, prevLength = 0;
 
   for (;;) {
@@ -73,6 +74,9 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     unsigned code = static_cast<unsigned>(acc >> bits) & mask;
 
     if (code == LzwClear) {
+      // Clear codes in a row output nothing; a run of them is junk, and stopping keeps the
+      // work bounded by the output even when many strips share one stream.
+      if (!havePrev && ++clearsInARow > 2) return op;
       width = 9;
       mask = 511;
       next = 258;
@@ -134,6 +138,7 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
       }
     }
     havePrev = true;
+    clearsInARow = 0;
     prevStart = start;
     prevLength = length;
   }

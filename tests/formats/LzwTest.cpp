@@ -150,4 +150,26 @@ TEST(Lzw, UndefinedCodeAfterClear_EndsTheStrip) {
   EXPECT_EQ(LzwDecode(s.data(), s.size(), out, 8), 0u);
 }
 
+TEST(Lzw, RunOfClearCodes_StopsEarly) {
+  // 4000 Clear codes (9 bits each), then the byte 'A' and End of Information.
+  std::vector<uint8_t> s;
+  uint64_t acc = 0;
+  int bits = 0;
+  auto put = [&](unsigned c) {
+    acc = acc << 9 | c;
+    bits += 9;
+    while (bits >= 8) s.push_back(uint8_t(acc >> (bits -= 8)));
+  };
+  for (int i = 0; i < 4000; ++i) put(256);
+  put('A');
+  put(257);
+  put(0);
+  uint8_t out[4] = {};
+  EXPECT_EQ(LzwDecode(s.data(), s.size(), out, 4), 0u);
+  // Two Clears in a row are still accepted.
+  std::vector<uint8_t> two = {0x80, 0x40, 0x08, 0x30, 0x10};  // 256 256 'A' 257
+  EXPECT_EQ(LzwDecode(two.data(), two.size(), out, 4), 1u);
+  EXPECT_EQ(out[0], 'A');
+}
+
 }  // namespace
