@@ -113,10 +113,8 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     } else if (code == next) {
       // The string not yet in the table: previous string + its own first byte.
       length = prevLength + 1;
-      if (length > outSize - op) {
-        size_t n = outSize - op;
-        std::memcpy(out + op, out + prevStart, n < prevLength ? n : prevLength);
-        if (n > prevLength) out[op + prevLength] = out[prevStart];
+      if (length > outSize - op) {  // the room left is at most prevLength
+        std::memcpy(out + op, out + prevStart, outSize - op);
         return outSize;
       }
       std::memcpy(out + op, out + prevStart, prevLength);
