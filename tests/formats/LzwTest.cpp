@@ -66,7 +66,7 @@ std::vector<uint8_t> RoundTrip(const std::vector<uint8_t>& in) {
   return out;
 }
 
-TEST(Lzw, TiffSpecExample_GivesTheDocumentedCodes) {
+TEST(Lzw, TiffStandardExample_GivesTheDocumentedCodes) {
   std::vector<uint8_t> in = {7, 7, 7, 8, 8, 7, 7, 6, 6};
   std::vector<uint8_t> coded = LzwEncode(in.data(), in.size());
   EXPECT_EQ(Codes(coded), (std::vector<unsigned>{256, 7, 258, 8, 8, 258, 6, 6, 257}));
