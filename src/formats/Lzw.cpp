@@ -61,6 +61,7 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
   unsigned mask = 511;
   unsigned next = 258;
   bool havePrev = false;
+  int clearsInARow = 0;
   size_t prevStart = 0, prevLength = 0;
 
   for (;;) {
@@ -73,6 +74,9 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     unsigned code = static_cast<unsigned>(acc >> bits) & mask;
 
     if (code == LzwClear) {
+      // Clear codes in a row output nothing; a run of them is junk, and stopping keeps the
+      // work bounded by the output even when many strips share one stream.
+      if (!havePrev && ++clearsInARow > 2) return op;
       width = 9;
       mask = 511;
       next = 258;
@@ -109,10 +113,8 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     } else if (code == next) {
       // The string not yet in the table: previous string + its own first byte.
       length = prevLength + 1;
-      if (length > outSize - op) {
-        size_t n = outSize - op;
-        std::memcpy(out + op, out + prevStart, n < prevLength ? n : prevLength);
-        if (n > prevLength) out[op + prevLength] = out[prevStart];
+      if (length > outSize - op) {  // the room left is at most prevLength
+        std::memcpy(out + op, out + prevStart, outSize - op);
         return outSize;
       }
       std::memcpy(out + op, out + prevStart, prevLength);
@@ -134,6 +136,7 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
       }
     }
     havePrev = true;
+    clearsInARow = 0;
     prevStart = start;
     prevLength = length;
   }

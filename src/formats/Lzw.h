@@ -20,7 +20,8 @@ class TLZW {
   TLZW& operator=(const TLZW&) = delete;
 
   // Decodes one strip into out[0 .. outSize). Stops at End of Information, at the end of the
-  // input, at a code that is not defined yet, or when the output is full; never writes past
+  // input, at a code that is not defined yet, at a run of more than two Clear codes, or when
+  // the output is full; never writes past
   // outSize (bytes past the returned count may be set to zero). Returns the bytes written.
   size_t Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize);
 
