@@ -49,7 +49,7 @@ MainForm::MainForm(ui::UiServices& ui)
       services_{form_, ui, settings_, progress_} {
   form_.setUiServices(&ui_);
   form_.setCaption(kAppTitle);
-  frameSource_ = std::make_unique<frames::FrameSource>(services_, ws.table, ws.input, input);
+  frameSource_ = std::make_unique<frames::FrameSource>(services_, ws.table, ws.input, input, ws.planes);
   navigation_ = std::make_unique<frames::FrameNavigation>(services_, ws.table, ws.input, ws.nav, input, *frameSource_);
   inputSelection_ = std::make_unique<frames::InputSelection>(services_, ws.table, ws.input, input, *frameSource_,
                                                              *navigation_);
@@ -60,6 +60,38 @@ MainForm::MainForm(ui::UiServices& ui)
   WireInput();
 
   AddDump("form", [this] { return form_.toJson(); });
+  AddDump("input", [this] {
+    const auto& in = ws.input;
+    px::Json j = px::Json::object();
+    j["InputKind"] = static_cast<int>(in.InputKind);
+    j["InputLoaded"] = in.InputLoaded;
+    j["SingleImage"] = in.SingleImage;
+    j["FitsStretch"] = in.FitsStretch;
+    j["FitsChannel"] = in.FitsChannel;
+    j["AviFileName"] = in.AviFileName;
+    j["InputDir"] = in.InputDir;
+    j["FrameCount"] = in.FrameCount;
+    j["SelectedCount"] = in.SelectedCount;
+    j["CurrentFrame"] = input.PreviewSlider.value();
+    j["FrameWidth"] = in.FrameWidth;
+    j["FrameHeight"] = in.FrameHeight;
+    j["ImageWidth"] = in.ImageWidth;
+    j["ImageHeight"] = in.ImageHeight;
+    j["SourceWidth"] = in.SourceWidth;
+    j["SourceHeight"] = in.SourceHeight;
+    j["Caption"] = form_.caption();
+    j["FramesLabel"] = input.Frames.caption();
+    px::Json list = px::Json::array();
+    for (const auto& item : input.SelectFramesChecklist.items()) {
+      px::Json e = px::Json::object();
+      e["text"] = item.text;
+      e["state"] = item.state == ui::CheckState::Checked ? "checked"
+                   : item.state == ui::CheckState::Grayed ? "grayed" : "unchecked";
+      list.push(e);
+    }
+    j["frameList"] = list;
+    return j;
+  });
   AddDump("frames", [this] {
     const auto& in = ws.input;
     px::Json j = px::Json::object();
@@ -148,6 +180,13 @@ void MainForm::WireShell() {
 void MainForm::WireInput() {
   auto& sel = *inputSelection_;
   sel.ResetStages = [this] { ResetStagesForNewInput(); };
+  sel.SetupFFT = [this] { registration_->SetupFFTForBox(); };
+  sel.StackSingleFrame = [this] {
+    stacking_->StackSliderChange();
+    stacking_->StackButtonClick();
+  };
+  registration_->RunStacking = [this] { stacking_->StackButtonClick(); };
+  registration_->RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
@@ -164,12 +203,7 @@ void MainForm::WireInput() {
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
 void MainForm::ResetStagesForNewInput() {
-  ws.reg.HotX = ws.reg.HotY = 0;
-  ws.reg.BoxX = ws.reg.BoxY = 0;
-  ws.reg.WorkStatus = 0;
-  ws.reg.TrackX = ws.reg.TrackY = ws.reg.TrackVX = ws.reg.TrackVY = 0;
-  ws.reg.BestQuality = 0;
-  ws.reg.BestQualityFrame = 0;
+  registration_->ResetForNewInput();
   ws.tone.LevelLow = 0;
   ws.tone.LevelHigh = 255;
   ws.area.left = ws.area.top = 0;
@@ -346,8 +380,9 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   // 19.
   ReadStartupSettings();
 
-  // 20. Tone table for gamma 1.
+  // 20. Tone table for gamma 1; the FFT engine for the alignment box.
   ws.tone.BuildGammaOneCurve();
+  registration_->SetupFFTForBox();
 
   // 21.
   SetStartValues();

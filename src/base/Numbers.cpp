@@ -43,7 +43,10 @@ std::string FormatThousands(double v, int width, int decimals) {
     int left = n - 1 - i;
     if (left > 0 && left % 3 == 0) grouped += ',';
   }
-  std::string s = (v < 0 && (std::fabs(v) > 0) ? "-" : "") + grouped + frac;
+  std::string s;
+  if (v < 0) s += '-';
+  s += grouped;
+  s += frac;
   if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
   return s;
 }

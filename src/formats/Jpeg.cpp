@@ -24,6 +24,7 @@ struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  jpeg_progress_mgr progress;
 };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo) {
@@ -41,11 +42,27 @@ extern "C" void JpegEmitMessage(j_common_ptr cinfo, int level) {
   cinfo->err->num_warnings++;
 }
 
+// Progressive files may hold any number of scans, each a full pass over the picture; real
+// encoders use a dozen or so. Many more are a denial of service, not a picture.
+constexpr int MaxJpegScans = 500;
+
+extern "C" void JpegProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > MaxJpegScans) {
+      auto* e = reinterpret_cast<ErrorManager*>(cinfo->err);
+      std::snprintf(e->message, sizeof e->message, "too many scans (more than %d)", MaxJpegScans);
+      std::longjmp(e->jump, 1);
+    }
+  }
+}
+
 void InitErrors(ErrorManager& err) {
   jpeg_std_error(&err.pub);
   err.pub.error_exit = JpegErrorExit;
   err.pub.emit_message = JpegEmitMessage;
   err.message[0] = '\0';
+  std::memset(&err.progress, 0, sizeof err.progress);
 }
 
 enum class Status { Ok, LibraryError, Cmyk, TooLarge };
@@ -54,6 +71,8 @@ enum class Status { Ok, LibraryError, Cmyk, TooLarge };
 Status DecodeCore(jpeg_decompress_struct* cinfo, ErrorManager* err, const uint8_t* data, size_t size,
                   ui::Bitmap24& out) {
   if (setjmp(err->jump)) return Status::LibraryError;
+  err->progress.progress_monitor = JpegProgress;
+  cinfo->progress = &err->progress;
   jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return Status::Cmyk;

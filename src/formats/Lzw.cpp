@@ -12,36 +12,37 @@ namespace {
 // 'next + 1' (decoder side, which lags one code behind).
 inline int WidthFor(unsigned next) { return next <= 511 ? 9 : next <= 1023 ? 10 : next <= 2047 ? 11 : 12; }
 
+// Writes codes MSB first into a buffer sized for the worst case up front.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+  explicit BitWriter(uint8_t* out) : out_(out), p_(out) {}
   void put(unsigned code, int width) {
     acc_ = (acc_ << width) | code;
     bits_ += width;
     while (bits_ >= 8) {
       bits_ -= 8;
-      out_.push_back(static_cast<uint8_t>(acc_ >> bits_));
+      *p_++ = static_cast<uint8_t>(acc_ >> bits_);
     }
   }
-  void flush() {
-    if (bits_ > 0) out_.push_back(static_cast<uint8_t>(acc_ << (8 - bits_)));
+  size_t finish() {
+    if (bits_ > 0) *p_++ = static_cast<uint8_t>(acc_ << (8 - bits_));
     bits_ = 0;
+    return size_t(p_ - out_);
   }
 
  private:
-  std::vector<uint8_t>& out_;
+  uint8_t* out_;
+  uint8_t* p_;
   uint64_t acc_ = 0;
   int bits_ = 0;
 };
 
+inline uint32_t HashSlot(uint32_t key, int bits) { return (key * 2654435761u) >> (32 - bits); }
+
 }  // namespace
 
-// The tables need no clearing: a decoder entry is written before its code can be used, and an
-// encoder entry is trusted only when its code is assigned (below next) with the same prefix.
+// The decoder's tables need no clearing: an entry is written before its code can be used.
 TLZW::TLZW() = default;
-
-void TLZW::FreeDeleter::operator()(uint16_t* p) const { std::free(p); }
-
 TLZW::~TLZW() = default;
 
 size_t TLZW::Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
@@ -60,6 +61,7 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
   unsigned mask = 511;
   unsigned next = 258;
   bool havePrev = false;
+  int clearsInARow = 0;
   size_t prevStart = 0, prevLength = 0;
 
   for (;;) {
@@ -72,6 +74,9 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     unsigned code = static_cast<unsigned>(acc >> bits) & mask;
 
     if (code == LzwClear) {
+      // Clear codes in a row output nothing; a run of them is junk, and stopping keeps the
+      // work bounded by the output even when many strips share one stream.
+      if (!havePrev && ++clearsInARow > 2) return op;
       width = 9;
       mask = 511;
       next = 258;
@@ -108,10 +113,8 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
     } else if (code == next) {
       // The string not yet in the table: previous string + its own first byte.
       length = prevLength + 1;
-      if (length > outSize - op) {
-        size_t n = outSize - op;
-        std::memcpy(out + op, out + prevStart, n < prevLength ? n : prevLength);
-        if (n > prevLength) out[op + prevLength] = out[prevStart];
+      if (length > outSize - op) {  // the room left is at most prevLength
+        std::memcpy(out + op, out + prevStart, outSize - op);
         return outSize;
       }
       std::memcpy(out + op, out + prevStart, prevLength);
@@ -133,46 +136,51 @@ size_t TLZW::DecodeCodes(const uint8_t* in, size_t inSize, uint8_t* out, size_t 
       }
     }
     havePrev = true;
+    clearsInARow = 0;
     prevStart = start;
     prevLength = length;
   }
 }
 
 size_t TLZW::Encode(const uint8_t* in, size_t size, std::vector<uint8_t>& out) {
-  size_t before = out.size();
-  out.reserve(before + size + size / 2 + 16);
-  BitWriter w(out);
+  // At most one 12-bit code per input byte, plus the Clear codes, the first Clear and the end.
+  const size_t before = out.size();
+  const size_t bound = (size + size / 3836 + 4) * 12 / 8 + 2;
+  out.resize(before + bound);
+  BitWriter w(out.data() + before);
+  constexpr size_t Slots = size_t(1) << HashBits;
+  if (!hash_) hash_.reset(new uint32_t[Slots]);
+  uint32_t* hash = hash_.get();
+  std::memset(hash, 0, Slots * sizeof(uint32_t));
+
   int width = 9;
   unsigned next = 258;
   w.put(LzwClear, width);
   if (size == 0) {
     w.put(LzwEndOfInformation, width);
-    w.flush();
+    out.resize(before + w.finish());
     return out.size() - before;
   }
-  if (!child_) {
-    // calloc: a large block comes as fresh zero pages, so nothing is written up front
-    child_.reset(static_cast<uint16_t*>(std::calloc(4096 * 256, sizeof(uint16_t))));
-    if (!child_) throw std::bad_alloc();
-  }
-  uint16_t* child = child_.get();
   unsigned string = in[0];
   for (size_t i = 1; i < size; ++i) {
-    unsigned b = in[i];
-    unsigned c = child[(string << 8) | b];
-    if (c >= 258 && c < next && encPrefix_[c] == string && encByte_[c] == b) {
-      string = c;
+    const unsigned b = in[i];
+    const uint32_t key = uint32_t(string) << 8 | b;
+    uint32_t slot = HashSlot(key, HashBits);
+    uint32_t e;
+    while ((e = hash[slot]) != 0 && (e >> 12) != key) slot = (slot + 1) & (Slots - 1);
+    if (e != 0) {
+      string = e & 0xFFF;
       continue;
     }
     w.put(string, width);
-    child[(string << 8) | b] = static_cast<uint16_t>(next);
-    encPrefix_[next] = static_cast<uint16_t>(string);
-    encByte_[next] = static_cast<uint8_t>(b);
     if (next == 4093) {
+      // The table is full: start again with single bytes.
       w.put(LzwClear, 12);
+      std::memset(hash, 0, Slots * sizeof(uint32_t));
       width = 9;
       next = 258;
     } else {
+      hash[slot] = key << 12 | next;
       ++next;
       width = WidthFor(next);
     }
@@ -182,7 +190,7 @@ size_t TLZW::Encode(const uint8_t* in, size_t size, std::vector<uint8_t>& out) {
   // The decoder adds one more string after reading the last code and may widen before it
   // reads End of Information.
   w.put(LzwEndOfInformation, WidthFor(next + 1));
-  w.flush();
+  out.resize(before + w.finish());
   return out.size() - before;
 }
 

@@ -20,7 +20,8 @@ class TLZW {
   TLZW& operator=(const TLZW&) = delete;
 
   // Decodes one strip into out[0 .. outSize). Stops at End of Information, at the end of the
-  // input, at a code that is not defined yet, or when the output is full; never writes past
+  // input, at a code that is not defined yet, at a run of more than two Clear codes, or when
+  // the output is full; never writes past
   // outSize (bytes past the returned count may be set to zero). Returns the bytes written.
   size_t Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize);
 
@@ -36,15 +37,10 @@ class TLZW {
   // (offset into the output, length) and decoding it is a copy.
   uint32_t decStart_[4096];
   uint16_t decLength_[4096];
-  // Encoder: child_[prefix * 256 + byte] is a candidate code for (prefix + byte); it is valid
-  // only when that code is currently assigned with this prefix and byte, so the table never
-  // needs clearing.
-  struct FreeDeleter {
-    void operator()(uint16_t* p) const;
-  };
-  std::unique_ptr<uint16_t, FreeDeleter> child_;  // 2 MB, allocated by the first Encode
-  uint16_t encPrefix_[4096];
-  uint8_t encByte_[4096];
+  // Encoder: an open-addressing hash of (prefix code, byte) -> code, small enough to stay in
+  // the cache; each slot holds (prefix << 8 | byte) << 12 | code, 0 when empty.
+  static constexpr int HashBits = 14;
+  std::unique_ptr<uint32_t[]> hash_;
 };
 
 size_t LzwDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize);

@@ -236,9 +236,13 @@ void TTIFFBitMap::LoadTiffBytes(const uint8_t* data, size_t size) {
       if (offset >= size) continue;  // strip outside the file: its rows stay black
       size_t avail = size - size_t(offset);
       if (j < d.stripByteCounts.size()) avail = std::min<size_t>(avail, d.stripByteCounts[j]);
+      // Never look at more input than the strip's rows can use (each LZW code gives at least
+      // one byte, with at most two Clear codes before it), so strips that share one stream
+      // cost no more than their own size.
+      avail = std::min(avail, lzw ? expected * 5 + 64 : expected);
       const uint8_t* src = data + offset;
 
-      if (!lzw && avail >= expected && d.fillOrder != 2) {
+      if (!lzw && avail == expected && d.fillOrder != 2) {
         for (int r = 0; r < rows; ++r) conv.Row(int(first) + r, src + size_t(r) * rowBytes);
         continue;
       }

@@ -9,6 +9,7 @@
 // recognised (a picture comes out of another chunk than its count says) and then decoded from
 // the start of the stream, which gives the right pictures at the price of slower jumps.
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/Error.h"
 #include "frames/AviSource.h"
@@ -219,6 +220,9 @@ std::string AviCodecSource::describe() const {
 }  // namespace
 
 std::unique_ptr<VideoSource> MakeAviCodecSource(VideoBytes bytes, AviContainer container) {
+  int64_t w = container.format.width, h = std::abs(static_cast<int64_t>(container.format.height));
+  if (w > kMaxVideoSide || h > kMaxVideoSide || w * h > kMaxVideoPixels)
+    throw px::PelinoxaError(avierr::StartDecompression);
   auto decoder = FfmpegDecoder::ForAviFormat(container.format);
   return std::make_unique<AviCodecSource>(std::move(bytes), std::move(container), std::move(decoder));
 }

@@ -7,6 +7,11 @@
 
 #include "base/Error.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PX_HAVE_SSSE3_PATHS 1
+#endif
+
 namespace frames {
 
 namespace {
@@ -119,6 +124,63 @@ inline void Expand16(const uint8_t* src, uint8_t* dst, int w, const uint32_t* ta
   }
 }
 
+inline void ExpandBgrx(const uint8_t* src, uint8_t* dst, int w) {
+  int x = 0;
+  for (; x + 1 < w; ++x) std::memcpy(dst + x * 3, src + x * 4, 4);  // the fourth byte is overwritten next
+  if (x < w) std::memcpy(dst + x * 3, src + x * 4, 3);
+}
+
+inline void ExpandGrey(const uint8_t* src, uint8_t* dst, int w) {
+  for (int x = 0; x < w; ++x) dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = src[x];
+}
+
+#ifdef PX_HAVE_SSSE3_PATHS
+// Sixteen grey bytes become 48 bytes B G R with three byte shuffles.
+__attribute__((target("ssse3"))) void ExpandGreySsse3(const uint8_t* src, uint8_t* dst, int w) {
+  const __m128i m0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+  const __m128i m1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+  const __m128i m2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+  int x = 0;
+  for (; x + 16 <= w; x += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm_shuffle_epi8(v, m0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x + 16), _mm_shuffle_epi8(v, m1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x + 32), _mm_shuffle_epi8(v, m2));
+  }
+  ExpandGrey(src + x, dst + 3 * x, w - x);
+}
+
+// Four BGRX pixels become twelve bytes; the store of 16 overlaps the next group, so the last
+// group of a row goes the plain way.
+__attribute__((target("ssse3"))) void ExpandBgrxSsse3(const uint8_t* src, uint8_t* dst, int w) {
+  const __m128i m = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 6 <= w; x += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x)), m));
+  ExpandBgrx(src + 4 * x, dst + 3 * x, w - x);
+}
+
+bool HaveSsse3() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+}
+#endif
+
+void ExpandGreyRow(const uint8_t* src, uint8_t* dst, int w) {
+#ifdef PX_HAVE_SSSE3_PATHS
+  if (HaveSsse3()) return ExpandGreySsse3(src, dst, w);
+#endif
+  ExpandGrey(src, dst, w);
+}
+
+void ExpandBgrxRow(const uint8_t* src, uint8_t* dst, int w) {
+#ifdef PX_HAVE_SSSE3_PATHS
+  if (HaveSsse3()) return ExpandBgrxSsse3(src, dst, w);
+#endif
+  ExpandBgrx(src, dst, w);
+}
+
 // Packed 4:2:2; yi = offsets of Y0 and Y1, ui/vi of U and V within each 4-byte group.
 void DecodePacked422(const uint8_t* src, size_t stride, int w, int h, int y0, int y1, int ui, int vi,
                      ui::Bitmap24& out) {
@@ -189,7 +251,8 @@ bool DescribeRawFormat(const AviBitmapFormat& f, AviRawLayout& layout) {
   else if (c == FourCC('Y', 'V', '1', '2')) kind = AviRawKind::Yv12;
   else return false;
 
-  if (w > kMaxVideoSide || h > kMaxVideoSide) Fail(avierr::StartDecompression);
+  if (w > kMaxVideoSide || h > kMaxVideoSide || static_cast<int64_t>(w) * h > kMaxVideoPixels)
+    Fail(avierr::StartDecompression);
   layout.kind = kind;
   layout.width = w;
   layout.height = h;
@@ -252,6 +315,7 @@ bool DescribeRawFormat(const AviBitmapFormat& f, AviRawLayout& layout) {
     if (kind == AviRawKind::Rgb32Masks && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)
       layout.kind = AviRawKind::Rgb32;
   }
+  if (kind == AviRawKind::Pal8 || kind == AviRawKind::Grey8) layout.greyRamp = layout.palette == GreyPalette();
   return true;
 }
 
@@ -277,15 +341,7 @@ void DecodeRawFrame(const AviRawLayout& L, const uint8_t* data, size_t size, ui:
       for (int y = 0; y < h; ++y) std::memcpy(out.row(y), srcRow(y), static_cast<size_t>(w) * 3);
       break;
     case AviRawKind::Rgb32:
-      for (int y = 0; y < h; ++y) {
-        const uint8_t* s = srcRow(y);
-        uint8_t* d = out.row(y);
-        for (int x = 0; x < w; ++x) {
-          d[x * 3] = s[x * 4];
-          d[x * 3 + 1] = s[x * 4 + 1];
-          d[x * 3 + 2] = s[x * 4 + 2];
-        }
-      }
+      for (int y = 0; y < h; ++y) ExpandBgrxRow(srcRow(y), out.row(y), w);
       break;
     case AviRawKind::Rgb32Masks: {
       MaskChannel r(L.masks[0]), g(L.masks[1]), b(L.masks[2]);
@@ -308,8 +364,12 @@ void DecodeRawFrame(const AviRawLayout& L, const uint8_t* data, size_t size, ui:
     }
     case AviRawKind::Pal8:
     case AviRawKind::Grey8: {
-      const uint32_t* table = (palette ? *palette : L.palette).data();
-      for (int y = 0; y < h; ++y) ExpandIndexed(srcRow(y), out.row(y), w, table);
+      const AviPalette& p = palette ? *palette : L.palette;
+      if (&p == &L.palette && L.greyRamp) {
+        for (int y = 0; y < h; ++y) ExpandGreyRow(srcRow(y), out.row(y), w);
+      } else {
+        for (int y = 0; y < h; ++y) ExpandIndexed(srcRow(y), out.row(y), w, p.data());
+      }
       break;
     }
     case AviRawKind::Yuy2:

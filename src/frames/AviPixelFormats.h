@@ -26,8 +26,9 @@ namespace frames {
 
 enum class AviRawKind { Rgb24, Rgb32, Rgb32Masks, Rgb16, Pal8, Grey8, Yuy2, Uyvy, Yvyu, I420, Yv12 };
 
-// Largest frame side the native decoder accepts.
+// Largest frame the native decoder accepts: 16384 on a side, 8192 x 8192 pixels in all.
 constexpr int kMaxVideoSide = 16384;
+constexpr int64_t kMaxVideoPixels = int64_t{8192} * 8192;
 
 // Palette entries as 0x00RRGGBB, i.e. the bytes B, G, R, 0 in memory order.
 using AviPalette = std::array<uint32_t, 256>;
@@ -39,6 +40,7 @@ struct AviRawLayout {
   size_t stride = 0;      // bytes per row of the (first) plane
   size_t frameBytes = 0;  // bytes one whole frame needs
   AviPalette palette{};   // Pal8 and Grey8
+  bool greyRamp = false;  // the palette maps every index to its own grey level
   std::shared_ptr<const std::vector<uint32_t>> lut16;  // Rgb16: pixel value -> 0x00RRGGBB
   uint32_t masks[3] = {0, 0, 0};                       // Rgb32Masks: red, green, blue
 };

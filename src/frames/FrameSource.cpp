@@ -5,6 +5,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
+#include "formats/FitsReader.h"
 #include "formats/Jpeg.h"
 #include "frames/VideoSource.h"
 #include "ui/BmpCodec.h"
@@ -33,8 +34,9 @@ void RebuildField(ui::Bitmap24& pic, int field, bool horizontal, int width, int 
   }
 }
 
-FrameSource::FrameSource(ui::Services& s, FrameTable& table, InputState& input, InputControls& c)
-    : s_(s), table_(table), in_(input), c_(c) {}
+FrameSource::FrameSource(ui::Services& s, FrameTable& table, InputState& input, InputControls& c,
+                         ImagePlanes& planes)
+    : s_(s), table_(table), in_(input), c_(c), planes_(planes) {}
 
 FrameSource::~FrameSource() = default;
 
@@ -129,11 +131,9 @@ void FrameSource::ReadStillFrame(const std::string& path, InputKind kind) {
   ui::Bitmap24& pic = preview();
   switch (kind) {
     case ikFits:
-      if (!ReadFitsFrame) throw px::PelinoxaError("FITS frames cannot be read by this program version");
       ReadFitsFrame(path);
       break;
     case ikTiff:
-      if (!ReadTiffFrame) throw px::PelinoxaError("TIFF frames cannot be read by this program version");
       ReadTiffFrame(path);
       break;
     case ikJpeg: {
@@ -154,6 +154,52 @@ void FrameSource::ReadStillFrame(const std::string& path, InputKind kind) {
     }
   }
   ShowPreview();
+}
+
+}  // namespace frames
+
+namespace frames {
+
+void FrameSource::ReadFitsFrame(const std::string& path) {
+  if (!px::FileExists(path)) {
+    s_.ui.setCursor(ui::Cursor::Normal);
+    return;
+  }
+  s_.ui.setCursor(ui::Cursor::Busy);
+  formats::FitsFrameInfo info;
+  try {
+    info = formats::ReadFitsFrameFile(
+        path, in_.FitsStretch,
+        [this](int w, int h) {
+          planes_.FitsPlane.Create(w, h);
+          return formats::PlaneRef{planes_.FitsPlane.Data(), planes_.FitsPlane.stride()};
+        },
+        preview());
+  } catch (const px::PelinoxaError& e) {
+    s_.ui.setCursor(ui::Cursor::Normal);
+    // An unsupported depth is reported and the preview stays as it was; the run goes on.
+    if (std::string(e.what()) == "unsupported fits format") {
+      s_.ui.showMessage(e.what());
+      return;
+    }
+    throw;
+  }
+  in_.ImageWidth = in_.FrameWidth = info.width;
+  in_.ImageHeight = in_.FrameHeight = info.height;
+  in_.FitsChannel = info.channel;
+  if (info.channel == 3) {
+    c_.Lumichannel.setVisible(true);
+    c_.LRGB1.setChecked(true);
+    if (auto* lrgb2 = dynamic_cast<ui::CheckBox*>(s_.form.find("LRGB2"))) lrgb2->setChecked(true);
+  }
+  s_.ui.setCursor(ui::Cursor::Normal);
+}
+
+void FrameSource::ReadTiffFrame(const std::string& path) {
+  planes_.OutputBitmap48.LoadTiff(path);
+  preview().assign(planes_.OutputBitmap48.display);
+  in_.ImageWidth = in_.FrameWidth = std::min(preview().width(), MaxImageSide);
+  in_.ImageHeight = in_.FrameHeight = std::min(preview().height(), MaxImageSide);
 }
 
 }  // namespace frames

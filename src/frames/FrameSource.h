@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frames/FrameTable.h"
+#include "frames/ImagePlanes.h"
 #include "frames/InputControls.h"
 #include "frames/InputState.h"
 #include "ui/Services.h"
@@ -24,16 +25,19 @@ void RebuildField(ui::Bitmap24& picture, int field, bool horizontal, int width, 
 
 class FrameSource {
  public:
-  FrameSource(ui::Services& s, FrameTable& table, InputState& input, InputControls& c);
+  FrameSource(ui::Services& s, FrameTable& table, InputState& input, InputControls& c, ImagePlanes& planes);
   ~FrameSource();
 
   // The per-frame steps, bound by registration and stacking.
   std::function<void()> RegisterFrame;
   std::function<void()> AccumulateFrame;
-  // Readers of FITS and TIFF still frames (the formats' frame readers): read the file into the
-  // preview and set the frame sizes themselves.
-  std::function<void(const std::string& path)> ReadFitsFrame;
-  std::function<void(const std::string& path)> ReadTiffFrame;
+  // FITS frame: the values into FitsPlane, a grey preview, the frame sizes (at most 4096) and
+  // the channel from the file name; a luminance file shows "Use Luminance (fits)" and checks
+  // both LRGB boxes. A missing file changes nothing.
+  void ReadFitsFrame(const std::string& path);
+  // TIFF frame: loaded into OutputBitmap48 (display picture and 16-bit samples), the preview a
+  // copy of it, the frame sizes clamped to 4096.
+  void ReadTiffFrame(const std::string& path);
 
   // mode -2: nothing; -1: a pass over all frames from the start frame; n >= 0: the single
   // frame max(n, start frame), whose size becomes the frame and image size.
@@ -60,6 +64,7 @@ class FrameSource {
   FrameTable& table_;
   InputState& in_;
   InputControls& c_;
+  ImagePlanes& planes_;
   ui::Bitmap24 fieldCopy_;  // the decoded frame kept for the second field
 };
 

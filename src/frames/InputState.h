@@ -31,6 +31,7 @@ struct InputState {
   bool AlignPass = false;
   bool StackPass = false;
   int FieldIndex = 0;
+  int FitsChannel = 1;  // channel of the current FITS frame: 0 R, 1 G, 2 B, 3 luminance
   std::string ProgramDir;
   std::string InputDir;  // the folder of the directory list (the input folder)
 

@@ -127,6 +127,9 @@ FfmpegContainerSource::FfmpegContainerSource(VideoBytes bytes) : bytes_(std::mov
   if (stream_ < 0 || (fmt_->streams[stream_]->disposition & AV_DISPOSITION_ATTACHED_PIC)) Fail(avierr::OpenStream);
   const AVCodecParameters* par = fmt_->streams[stream_]->codecpar;
   if (par->width <= 0 || par->height <= 0) Fail(avierr::Format);
+  if (par->width > kMaxVideoSide || par->height > kMaxVideoSide ||
+      static_cast<int64_t>(par->width) * par->height > kMaxVideoPixels)
+    Fail(avierr::StartDecompression);
   width_ = par->width;
   height_ = par->height;
   for (unsigned i = 0; i < fmt_->nb_streams; ++i)

@@ -7,7 +7,7 @@
 namespace registration {
 
 RegistrationController::RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c)
-    : s_(s), st_(state), c_(c) {
+    : s_(s), st_(state), c_(c), engine_(std::make_unique<FftEngine>()) {
   c_.SearchArea.OnChange = [this] { SearchAreaChange(); };
   c_.FFTFilterspin.OnChange = [this] { FFTFilterspinChange(); };
   c_.QualityFilter.OnChange = [this] { QualityFilterChange(); };
@@ -23,6 +23,24 @@ RegistrationController::RegistrationController(ui::Services& s, RegistrationStat
   c_.FFTWindow.OnMove = [this] { FFTWindowMove(); };
   c_.Propertywindow.OnMove = [this] { PropertywindowMove(); };
 }
+
+void RegistrationController::SetupFFTForBox() {
+  engine_->FFTSetup(1 << (std::clamp(c_.FFTsizeGroup.itemIndex(), 0, 3) + 5));
+}
+
+void RegistrationController::ResetForNewInput() {
+  st_.HotX = st_.HotY = 0;
+  st_.BoxX = st_.BoxY = 0;
+  st_.WorkStatus = 0;
+  st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
+  st_.LastPeak = 0;
+  st_.BestQuality = 0;
+  st_.BestQualityFrame = 0;
+  c_.imgGraph.picture().fill(ui::colors::White);
+  c_.imgGraph.invalidate();
+}
+
+void RegistrationController::DrawAlignGraph() {}
 
 void RegistrationController::SearchAreaChange() {
   double v = c_.SearchArea.value();

@@ -11,6 +11,10 @@ StackingController::StackingController(ui::Services& s, StackingControls& c)
   c_.Stackframeswindow.OnClose = [this] { StackframeswindowClose(); };
 }
 
+void StackingController::StackSliderChange() {}
+
+void StackingController::StackButtonClick() {}
+
 // The two "Colour processing" boxes (Input and Stacking pages) always agree; the LRGB boxes
 // only make sense in colour.
 void StackingController::ColourStackClick() {

@@ -9,6 +9,11 @@ class StackingController {
  public:
   StackingController(ui::Services& s, StackingControls& c);
 
+  // Refreshes the selection's labels, the cut-off frame's preview and the stack graph.
+  void StackSliderChange();
+  // Builds the stack from the frames the selection admits.
+  void StackButtonClick();
+
   void ColourStackClick();
   void Colourprocess2Click();
   void SaveSubClick();

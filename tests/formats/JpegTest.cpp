@@ -129,6 +129,25 @@ TEST(Jpeg, TruncatedCorruptAndForeignData_AreErrorsNotCrashes) {
   EXPECT_EQ(e.rfind("JPEG error: ", 0), 0u) << e;
 }
 
+TEST(Jpeg, ProgressiveFileWithThousandsOfScans_IsRefused) {
+  const std::string im = pxtest::ImageMagick();
+  if (im.empty()) GTEST_SKIP() << "ImageMagick not installed";
+  TempDir dir;
+  std::string out;
+  ASSERT_EQ(Sh(im + " -size 64x64 plasma:fractal -seed 2 -interlace Plane " + dir.file("p.jpg"), &out), 0) << out;
+  std::vector<uint8_t> j = pxtest::ReadBytes(dir.file("p.jpg"));
+  ASSERT_NO_THROW(DecodeJpeg(j.data(), j.size()));
+  // Repeat the last scan (from its SOS marker to EOI) 2000 times.
+  size_t sos = 0;
+  for (size_t i = 0; i + 1 < j.size(); ++i)
+    if (j[i] == 0xFF && j[i + 1] == 0xDA) sos = i;
+  ASSERT_GT(sos, 0u);
+  std::vector<uint8_t> scan(j.begin() + long(sos), j.end() - 2), many(j.begin(), j.begin() + long(sos));
+  for (int k = 0; k < 2000; ++k) many.insert(many.end(), scan.begin(), scan.end());
+  many.insert(many.end(), {0xFF, 0xD9});
+  EXPECT_NE(DecodeError(many).find("too many scans"), std::string::npos) << DecodeError(many);
+}
+
 TEST(Jpeg, DecodeInto_ReusesTheStorageForTheSameSize) {
   std::vector<uint8_t> j = EncodeJpeg(Smooth(64, 48));
   ui::Bitmap24 out;

@@ -66,7 +66,7 @@ std::vector<uint8_t> RoundTrip(const std::vector<uint8_t>& in) {
   return out;
 }
 
-TEST(Lzw, TiffSpecExample_GivesTheDocumentedCodes) {
+TEST(Lzw, TiffStandardExample_GivesTheDocumentedCodes) {
   std::vector<uint8_t> in = {7, 7, 7, 8, 8, 7, 7, 6, 6};
   std::vector<uint8_t> coded = LzwEncode(in.data(), in.size());
   EXPECT_EQ(Codes(coded), (std::vector<unsigned>{256, 7, 258, 8, 8, 258, 6, 6, 257}));
@@ -148,6 +148,28 @@ TEST(Lzw, UndefinedCodeAfterClear_EndsTheStrip) {
   std::vector<uint8_t> s = {0x80, 0x4B, 0x00, 0x00};  // 100000000 100101100 ...
   uint8_t out[8] = {};
   EXPECT_EQ(LzwDecode(s.data(), s.size(), out, 8), 0u);
+}
+
+TEST(Lzw, RunOfClearCodes_StopsEarly) {
+  // 4000 Clear codes (9 bits each), then the byte 'A' and End of Information.
+  std::vector<uint8_t> s;
+  uint64_t acc = 0;
+  int bits = 0;
+  auto put = [&](unsigned c) {
+    acc = acc << 9 | c;
+    bits += 9;
+    while (bits >= 8) s.push_back(uint8_t(acc >> (bits -= 8)));
+  };
+  for (int i = 0; i < 4000; ++i) put(256);
+  put('A');
+  put(257);
+  put(0);
+  uint8_t out[4] = {};
+  EXPECT_EQ(LzwDecode(s.data(), s.size(), out, 4), 0u);
+  // Two Clears in a row are still accepted.
+  std::vector<uint8_t> two = {0x80, 0x40, 0x08, 0x30, 0x10};  // 256 256 'A' 257
+  EXPECT_EQ(LzwDecode(two.data(), two.size(), out, 4), 1u);
+  EXPECT_EQ(out[0], 'A');
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ class TiffBuilder {
     fields_.push_back({tag, type, std::move(values)});
     return *this;
   }
+  // Bytes placed right after the header (at offset 8), not registered as a strip.
+  TiffBuilder& raw(std::vector<uint8_t> bytes) {
+    raw_ = std::move(bytes);
+    return *this;
+  }
   TiffBuilder& strip(std::vector<uint8_t> bytes) {
     strips_.push_back(std::move(bytes));
     return *this;
@@ -41,6 +46,7 @@ class TiffBuilder {
     std::vector<uint8_t> f = {uint8_t(intel_ ? 'I' : 'M'), uint8_t(intel_ ? 'I' : 'M')};
     put16(f, 42);
     put32(f, 0);  // directory offset, patched below
+    f.insert(f.end(), raw_.begin(), raw_.end());
     std::vector<uint32_t> offsets, counts;
     for (const auto& s : strips_) {
       offsets.push_back(uint32_t(f.size()));
@@ -108,6 +114,7 @@ class TiffBuilder {
   bool intel_;
   std::vector<TiffField> fields_;
   std::vector<std::vector<uint8_t>> strips_;
+  std::vector<uint8_t> raw_;
 };
 
 }  // namespace pxtest

@@ -251,6 +251,20 @@ TEST(TiffRead, NoStripsAtAll_GivesABlackImage) {
   EXPECT_EQ(t.display.pixel(1, 1), Color(0, 0, 0));
 }
 
+TEST(TiffRead, ManyLzwStripsSharingOneJunkStream_FinishQuickly) {
+  // 8000 one-row strips all pointing at the same 2 MB of Clear codes: the work per strip is
+  // bounded by its own size, not by the stream's.
+  std::vector<uint8_t> clears;
+  for (int i = 0; i < (1 << 21) / 9; ++i) clears.insert(clears.end(), {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01, 0x00});
+  const uint32_t n = 8000;
+  TTIFFBitMap t = Load(TiffBuilder().raw(clears).image(4, n, 8, 1, 1, 5, 1)
+                           .field(273, 4, std::vector<uint32_t>(n, 8))
+                           .field(279, 4, std::vector<uint32_t>(n, uint32_t(clears.size())))
+                           .build());
+  EXPECT_EQ(t.display.height(), int(n));
+  EXPECT_EQ(t.display.pixel(3, n - 1), Color(0, 0, 0));
+}
+
 TEST(TiffRead, UnsupportedCompression_LeavesTheImageBlack) {
   TTIFFBitMap t = Load(TiffBuilder().image(2, 1, 8, 3, 2, 7).strip({1, 2, 3, 4, 5, 6}).build());
   EXPECT_EQ(t.display.width(), 2);

@@ -199,3 +199,20 @@ TEST(AviPixelFormats, BadFormatsAndShortData_RaiseTheFixedTexts) {
   EXPECT_EQ(ErrorOf([&] { DecodeRawFrame(layout, shortData.data(), shortData.size(), out); }),
             "Failed to decompress AVI frame");
 }
+
+TEST(AviPixelFormats, ShuffleFastPaths_MatchThePlainConversionAtEveryWidth) {
+  for (int w = 1; w <= 40; ++w) {
+    Bytes grey(static_cast<size_t>(w) * 2), bgrx(static_cast<size_t>(w) * 2 * 4);
+    for (size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<uint8_t>(i * 37 + w);
+    for (size_t i = 0; i < bgrx.size(); ++i) bgrx[i] = static_cast<uint8_t>(i * 53 + 7 * w);
+    ui::Bitmap24 g = Decode(Format(w, 2, 8, FourCC('Y', '8', '0', '0')), grey);
+    ui::Bitmap24 c = Decode(Format(w, -2, 32, 0), bgrx);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t v = grey[static_cast<size_t>(y * w + x)];
+        ASSERT_EQ(g.pixel(x, y), Bgr(v, v, v)) << w << " " << x;
+        const uint8_t* q = bgrx.data() + (static_cast<size_t>(y) * w + x) * 4;
+        ASSERT_EQ(c.pixel(x, y), Bgr(q[0], q[1], q[2])) << w << " " << x;
+      }
+  }
+}

@@ -1,0 +1,318 @@
+// pelinoxa-samplegen: deterministic synthetic planetary captures with known truth.
+//
+// Every frame is the master scene shifted by the frame's jitter (a mean-reverting random walk
+// plus noise, with whole and sub-pixel parts), blurred by the frame's seeing (a Gaussian whose
+// sigma wanders between --blur-min and --blur-max), optionally with the colour channels
+// displaced (dispersion) and the rows taken from two instants (interlace), plus noise. The
+// truth file records, per frame, where the content moved and how sharp the frame is.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Outputs.h"
+#include "Random.h"
+#include "Render.h"
+#include "Scene.h"
+#include "base/Error.h"
+#include "base/Files.h"
+#include "base/Json.h"
+#include "base/Numbers.h"
+
+using namespace samplegen;
+
+namespace {
+
+constexpr double kMasterSigma = 0.5;  // smoothing of the master scene (band limit)
+
+struct Options {
+  SceneKind scene = SceneKind::Planet;
+  int frames = 300;
+  int width = 640, height = 480;
+  OutputFormat format = OutputFormat::Avi24;
+  std::string out;
+  uint64_t seed = 1;
+  std::set<int> drop;
+  double dropRate = 0;
+  bool interlaced = false;
+  double dispersion = 0;
+  double jitter = 6;
+  double blurMin = 0.5, blurMax = 3;
+  double noise = 4;
+  double fps = 25;
+  bool openDml = false;
+  std::string truth;
+};
+
+const char* kUsage =
+    "usage: pelinoxa-samplegen --out PATH [options]\n"
+    "  --scene planet|moon|sun      scene (planet)\n"
+    "  --frames N                   number of frames (300)\n"
+    "  --size WxH                   frame size (640x480)\n"
+    "  --format avi24|avigrey|avipal|avi-y800|bmp|jpg   output (avi24); bmp and jpg write\n"
+    "                               PATH/frame_00000.bmp ... and leave dropped frames out\n"
+    "  --seed N                     random seed (1)\n"
+    "  --drop 5,17                  dropped frames (empty chunks in an AVI)\n"
+    "  --drop-rate R                drop each frame with probability R\n"
+    "  --interlaced                 even and odd rows from two instants\n"
+    "  --dispersion P               red up, blue down by P pixels against green\n"
+    "  --jitter P                   jitter amplitude in pixels (6)\n"
+    "  --blur-min S --blur-max S    seeing blur sigma range in pixels (0.5, 3)\n"
+    "  --noise N                    noise sigma in levels at black (4)\n"
+    "  --fps F                      frame rate written to the AVI (25)\n"
+    "  --opendml                    OpenDML AVI (for files beyond 1 GiB)\n"
+    "  --truth FILE                 write the truth as JSON\n";
+
+[[noreturn]] void Usage(const std::string& problem) {
+  std::fprintf(stderr, "pelinoxa-samplegen: %s\n%s", problem.c_str(), kUsage);
+  std::exit(2);
+}
+
+double NumberArg(const std::string& name, const std::string& text) {
+  double v = 0;
+  if (!px::TryParseDouble(text, v) || !std::isfinite(v)) Usage("bad number for " + name + ": " + text);
+  return v;
+}
+
+int IntArg(const std::string& name, const std::string& text) {
+  double v = NumberArg(name, text);
+  if (v != std::floor(v) || v < 0 || v > 1e9) Usage("bad whole number for " + name + ": " + text);
+  return static_cast<int>(v);
+}
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Usage("missing value after " + a);
+      return argv[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else if (a == "--scene") {
+      if (!ParseScene(value(), o.scene)) Usage("unknown scene");
+    } else if (a == "--frames") {
+      o.frames = IntArg(a, value());
+    } else if (a == "--size") {
+      std::string s = value();
+      size_t x = s.find('x');
+      if (x == std::string::npos) Usage("size must be WxH");
+      o.width = IntArg(a, s.substr(0, x));
+      o.height = IntArg(a, s.substr(x + 1));
+    } else if (a == "--format") {
+      if (!ParseFormat(value(), o.format)) Usage("unknown format");
+    } else if (a == "--out") {
+      o.out = value();
+    } else if (a == "--seed") {
+      o.seed = static_cast<uint64_t>(IntArg(a, value()));
+    } else if (a == "--drop") {
+      std::string list = value();
+      size_t start = 0;
+      while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!item.empty()) o.drop.insert(IntArg(a, item));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else if (a == "--drop-rate") {
+      o.dropRate = NumberArg(a, value());
+    } else if (a == "--interlaced") {
+      o.interlaced = true;
+    } else if (a == "--dispersion") {
+      o.dispersion = NumberArg(a, value());
+    } else if (a == "--jitter") {
+      o.jitter = NumberArg(a, value());
+    } else if (a == "--blur-min") {
+      o.blurMin = NumberArg(a, value());
+    } else if (a == "--blur-max") {
+      o.blurMax = NumberArg(a, value());
+    } else if (a == "--noise") {
+      o.noise = NumberArg(a, value());
+    } else if (a == "--fps") {
+      o.fps = NumberArg(a, value());
+    } else if (a == "--opendml") {
+      o.openDml = true;
+    } else if (a == "--truth") {
+      o.truth = value();
+    } else {
+      Usage("unknown option " + a);
+    }
+  }
+  if (o.out.empty()) Usage("--out is required");
+  if (o.frames < 1) Usage("--frames must be at least 1");
+  if (o.width < 8 || o.height < 8 || o.width > 8192 || o.height > 8192) Usage("size must be 8x8 .. 8192x8192");
+  if (o.blurMin < 0.3 || o.blurMax < o.blurMin || o.blurMax > 50) Usage("need 0.3 <= blur-min <= blur-max <= 50");
+  if (o.jitter < 0 || o.jitter > 200 || std::abs(o.dispersion) > 50 || o.noise < 0 || o.noise > 100)
+    Usage("jitter, dispersion or noise out of range");
+  if (o.dropRate < 0 || o.dropRate > 1) Usage("--drop-rate must be 0..1");
+  if (o.fps <= 0 || o.fps > 100000) Usage("--fps out of range");
+  return o;
+}
+
+// The per-frame truth: positions of the two fields, seeing, dropped flag.
+struct Series {
+  std::vector<Shift> field0, field1;
+  std::vector<double> sigma;
+  std::vector<bool> dropped;
+};
+
+Series MakeSeries(const Options& o) {
+  Series s;
+  const int n = o.frames;
+  Rng walk(Hash(o.seed, 1)), seeing(Hash(o.seed, 2)), drops(Hash(o.seed, 3));
+  std::vector<Shift> pos(static_cast<size_t>(n) + 1);
+  double wx = 0, wy = 0;
+  for (auto& p : pos) {
+    wx = 0.92 * wx + 0.35 * o.jitter * walk.normal();
+    wy = 0.92 * wy + 0.35 * o.jitter * walk.normal();
+    p.x = wx + 0.12 * o.jitter * walk.normal();
+    p.y = wy + 0.12 * o.jitter * walk.normal();
+  }
+  double q = seeing.normal();
+  for (int i = 0; i < n; ++i) {
+    s.field0.push_back(pos[static_cast<size_t>(i)]);
+    // The odd rows are exposed half a frame later: half way to the next position.
+    const Shift& a = pos[static_cast<size_t>(i)];
+    const Shift& b = pos[static_cast<size_t>(i) + 1];
+    s.field1.push_back(o.interlaced ? Shift{(a.x + b.x) / 2, (a.y + b.y) / 2} : a);
+    q = 0.8 * q + 0.6 * seeing.normal();
+    double u = 0.5 + 0.5 * std::tanh(0.8 * q);
+    s.sigma.push_back(o.blurMin + (o.blurMax - o.blurMin) * u);
+    bool drop = o.drop.count(i) > 0;
+    if (o.dropRate > 0 && drops.uniform() < o.dropRate) drop = true;
+    s.dropped.push_back(drop);
+  }
+  return s;
+}
+
+px::Json ShiftJson(const Shift& s, const Shift& ref) {
+  px::Json j = px::Json::object();
+  j["dx"] = s.x - ref.x;
+  j["dy"] = s.y - ref.y;
+  return j;
+}
+
+px::Json Truth(const Options& o, const Series& s, const FrameSink& sink) {
+  px::Json t = px::Json::object();
+  t["generator"] = "pelinoxa-samplegen";
+  t["scene"] = SceneName(o.scene);
+  t["width"] = o.width;
+  t["height"] = o.height;
+  t["frames"] = o.frames;
+  t["format"] = FormatName(o.format);
+  t["seed"] = static_cast<double>(o.seed);
+  t["fps"] = o.fps;
+  t["jitter"] = o.jitter;
+  t["blur_min"] = o.blurMin;
+  t["blur_max"] = o.blurMax;
+  t["noise"] = o.noise;
+  t["master_sigma"] = kMasterSigma;
+  t["interlaced"] = o.interlaced;
+  px::Json disp = px::Json::object();
+  disp["pixels"] = IsGreyFormat(o.format) ? 0.0 : o.dispersion;
+  disp["red"] = px::Json(px::Json::Array{0.0, IsGreyFormat(o.format) ? 0.0 : -o.dispersion});
+  disp["blue"] = px::Json(px::Json::Array{0.0, IsGreyFormat(o.format) ? 0.0 : o.dispersion});
+  t["dispersion"] = disp;
+  t["convention"] =
+      "content at (x, y) in frame 0 is at (x + dx, y + dy) in frame i; x right, y down; "
+      "shifts of field 0 (even rows) and field 1 (odd rows) are relative to field 0 of frame 0; "
+      "red and blue are displaced against green by the dispersion vectors (x, y); "
+      "sharpness = 1 / sqrt(sigma^2 + master_sigma^2)";
+  px::Json dropped = px::Json::array();
+  px::Json frames = px::Json::array();
+  const Shift ref = s.field0[0];
+  for (int i = 0; i < o.frames; ++i) {
+    auto k = static_cast<size_t>(i);
+    if (s.dropped[k]) dropped.push(i);
+    px::Json f = px::Json::object();
+    f["index"] = i;
+    f["dx"] = s.field0[k].x - ref.x;
+    f["dy"] = s.field0[k].y - ref.y;
+    double total = std::sqrt(s.sigma[k] * s.sigma[k] + kMasterSigma * kMasterSigma);
+    f["sigma"] = s.sigma[k];
+    f["sigma_total"] = total;
+    f["sharpness"] = 1 / total;
+    f["dropped"] = static_cast<bool>(s.dropped[k]);
+    if (o.interlaced) f["fields"] = px::Json(px::Json::Array{ShiftJson(s.field0[k], ref), ShiftJson(s.field1[k], ref)});
+    std::string file = sink.fileOf(i);
+    if (!file.empty() && !s.dropped[k]) f["file"] = px::ExtractFileName(file);
+    frames.push(std::move(f));
+  }
+  t["dropped"] = dropped;
+  t["frame"] = frames;
+  return t;
+}
+
+int Run(const Options& o) {
+  Series s = MakeSeries(o);
+  double reach = 0;
+  for (int i = 0; i < o.frames; ++i) {
+    auto k = static_cast<size_t>(i);
+    reach = std::max({reach, std::abs(s.field0[k].x), std::abs(s.field0[k].y), std::abs(s.field1[k].x),
+                      std::abs(s.field1[k].y)});
+  }
+  const int margin = static_cast<int>(std::ceil(reach + 3 * o.blurMax + std::abs(o.dispersion))) + 4;
+  Master master = RenderScene(o.scene, o.width + 2 * margin, o.height + 2 * margin, o.seed);
+  for (auto& p : master.plane) BlurPlane(p, master.width, master.height, kMasterSigma);
+
+  SinkOptions so;
+  so.width = o.width;
+  so.height = o.height;
+  so.fps = o.fps;
+  so.openDml = o.openDml;
+  auto sink = MakeSink(o.format, o.out, so);
+
+  const bool grey = IsGreyFormat(o.format);
+  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<FrameRenderer> renderers;
+  for (unsigned t = 0; t < workers; ++t) renderers.emplace_back(master, o.width, o.height, margin, grey);
+  std::vector<ui::Bitmap24> pictures(workers);
+  for (int batch = 0; batch < o.frames; batch += static_cast<int>(workers)) {
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < workers; ++t) {
+      int i = batch + static_cast<int>(t);
+      if (i >= o.frames || s.dropped[static_cast<size_t>(i)]) continue;
+      threads.emplace_back([&, t, i] {
+        auto k = static_cast<size_t>(i);
+        FrameSpec spec;
+        spec.field[0] = s.field0[k];
+        spec.field[1] = s.field1[k];
+        spec.interlaced = o.interlaced;
+        spec.sigma = s.sigma[k];
+        spec.dispersion = o.dispersion;
+        spec.noise = o.noise;
+        spec.noiseSeed = Hash(o.seed, 4, static_cast<uint64_t>(i));
+        renderers[t].render(spec, pictures[t]);
+      });
+    }
+    for (auto& th : threads) th.join();
+    for (unsigned t = 0; t < workers; ++t) {
+      int i = batch + static_cast<int>(t);
+      if (i >= o.frames) break;
+      if (s.dropped[static_cast<size_t>(i)]) sink->addDropped(i);
+      else sink->add(i, pictures[t]);
+    }
+  }
+  sink->finish();
+  if (!o.truth.empty()) px::WriteFileAtomic(o.truth, Truth(o, s, *sink).dump(1) + "\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o = Parse(argc, argv);
+  try {
+    return Run(o);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pelinoxa-samplegen: %s\n", e.what());
+    return 1;
+  }
+}
