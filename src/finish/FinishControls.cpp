@@ -24,6 +24,9 @@ FinishControls::FinishControls(ui::Form& f)
       HLSWindow(f.toolWindow("HLSWindow", "HSLWindow", 400, 420)),
       Shrinkview(f.toolWindow("Shrinkview", "Resized image", 390, 390)),
       ComboBox1(f.comboBox("ComboBox1", "Shrinkview", {"200%", "150%", "100%", "75%", "50%", "25%"}, 1)) {
+  RedSlider.setCaption("Red");
+  GreenSlider.setCaption("Green");
+  blueslider.setCaption("Blue");
   HistoWindow.setPosition(780, 60);
   GammaWindow.setPosition(780, 120);
   HLSWindow.setPosition(780, 180);

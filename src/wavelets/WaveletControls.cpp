@@ -46,6 +46,11 @@ WaveletControls::WaveletControls(ui::Form& f)
     LayerBoxes[n] = &f.checkBox("CheckBox" + std::to_string(5 + n), "LayerPanel", std::to_string(n + 1) + ":", true);
     LayerSliders[n] = &f.slider("RxSlider" + std::to_string(3 + n), "LayerPanel", -50, 1000, 10);
   }
+  ContrastSlider.setCaption("Contrast");
+  BrightnessSlider.setCaption("Brightness");
+  RedLRGBslider.setCaption("R");
+  GreenLRGBSlider.setCaption("G");
+  BlueLRGBSlider.setCaption("B");
   DoAll.setVisible(false);
   DoAllspeed.setVisible(false);
   LRGBMIX.setVisible(false);
