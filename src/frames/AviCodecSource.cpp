@@ -70,6 +70,7 @@ AviCodecSource::AviCodecSource(VideoBytes bytes, AviContainer container, std::un
 // Decodes the first pictures to learn whether the codec reorders them.
 void AviCodecSource::probeReordering() {
   size_t first = nextWithData(0), probe = first;
+  if (first >= avi_.samples.size()) return;  // nothing but dropped frames
   for (int n = 0; n < 16 && probe < avi_.samples.size(); ++n) probe = nextWithData(probe + 1);
   if (probe >= avi_.samples.size()) probe = first;
   try {

@@ -206,3 +206,28 @@ TEST(AviFfmpegInterop, FilesWithoutVideo_RaiseTheFixedTexts) {
   pxtest::WriteText(dir.file("empty.avi"), "");
   EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("empty.avi")); }), "Failed to open AVI file");
 }
+
+TEST(AviFfmpegInterop, DamagedCompressedFiles_OpenOrFailWithAFixedText) {
+  PX_REQUIRE_PROGRAM("ffmpeg");
+  pxtest::TempDir dir;
+  for (const std::string& encode : {std::string("-c:v mjpeg"), std::string("-c:v libx264 -bf 2 -g 3 -preset ultrafast")}) {
+    SCOPED_TRACE(encode);
+    Made m = MakeWithFfmpeg(dir, "damaged.avi", "32x24", 6, encode);
+    if (m.reference.empty()) continue;
+    Bytes file = pxtest::ReadBytes(m.path);
+    for (size_t cut = 0; cut < file.size(); cut += 97) {
+      std::string e = OpenAndDecodeAll(Bytes(file.begin(), file.begin() + static_cast<long>(cut)));
+      if (!e.empty()) {
+        EXPECT_TRUE(kTexts.count(e)) << "cut " << cut << ": " << e;
+      }
+    }
+    for (size_t at = 0; at < file.size(); at += 13) {
+      Bytes broken = file;
+      broken[at] ^= 0xA5;
+      std::string e = OpenAndDecodeAll(broken);
+      if (!e.empty()) {
+        EXPECT_TRUE(kTexts.count(e)) << "byte " << at << ": " << e;
+      }
+    }
+  }
+}

@@ -3,9 +3,11 @@
 // frames decoded by the ffmpeg program.
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "support/TestSupport.h"
 #include "frames/VideoSource.h"
 #include "ui/Bitmap24.h"
@@ -182,6 +184,32 @@ std::string ErrorOf(F&& f) {
     return e.what();
   }
   return "";
+}
+
+// The fixed texts a video source may raise.
+inline const std::set<std::string> kTexts = {
+    "Failed to open AVI file",         "Failed to open AVI stream",          "Failed to get AVI stream info",
+    "Failed to get AVI stream format size", "Failed to get AVI stream format", "Failed to start AVI stream",
+    "Failed to start AVI decompression",    "Failed to decompress AVI frame"};
+
+// Opens and decodes every frame; returns "" or the first error text met. Any other exception
+// escapes and fails the test.
+inline std::string OpenAndDecodeAll(const Bytes& file) {
+  try {
+    auto v = frames::OpenVideoBytes(Own(file));
+    ui::Bitmap24 out;
+    std::string firstError;
+    for (int32_t i = v->startFrame(); i < v->startFrame() + v->frameCount(); ++i) {
+      try {
+        v->decodeFrame(i, out);
+      } catch (const px::PelinoxaError& e) {
+        if (firstError.empty()) firstError = e.what();
+      }
+    }
+    return firstError;
+  } catch (const px::PelinoxaError& e) {
+    return e.what();
+  }
 }
 
 }  // namespace avitest

@@ -1,7 +1,7 @@
 // The hot loops are plain multiply-adds over rows; let GCC vectorise them (and use AVX2 where
 // the processor has it) even though the project builds with -O2.
 #if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("O3")
+#pragma GCC optimize("O3", "no-math-errno")
 #define PX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PX_VECTOR_CLONES
@@ -11,6 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "Random.h"
 
@@ -18,7 +22,17 @@ namespace samplegen {
 
 namespace {
 
-constexpr int kNormals = 1 << 16;
+// 64 K standard normal numbers (small enough to stay in cache), made once from a fixed seed
+// and shared by all renderers.
+const std::vector<float>& NormalTable() {
+  static const std::vector<float> table = [] {
+    std::vector<float> t(size_t{1} << 16);
+    Rng rng(0x5EED0F0153ull);
+    for (float& v : t) v = static_cast<float>(rng.normal());
+    return t;
+  }();
+  return table;
+}
 
 // Gaussian weights for taps -r..r around a centre displaced by `frac` (0 <= frac < 1),
 // normalised to sum 1: convolving with them shifts by frac and blurs by sigma.
@@ -38,6 +52,48 @@ int Kernel(double sigma, double frac, std::vector<float>& k) {
 
 PX_VECTOR_CLONES void Axpy(float* __restrict dst, const float* __restrict src, float a, int n) {
   for (int i = 0; i < n; ++i) dst[i] += a * src[i];
+}
+
+// The normal numbers of one row: a hash of the pixel number picks an entry of the table.
+PX_VECTOR_CLONES void NoiseRow(float* __restrict out, uint32_t base, int w, uint32_t key, const float* __restrict table) {
+  for (int x = 0; x < w; ++x) {
+    uint32_t h = (base + static_cast<uint32_t>(x)) * 0x9E3779B1u ^ key;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    h *= 0x297A2D39u;
+    h ^= h >> 15;
+    out[x] = table[h >> 16];
+  }
+}
+
+inline uint8_t QuantizeOne(float v, const float* normal, int x, float n2, float n2k) {
+  if (normal) v += normal[x] * std::sqrt(n2 + n2k * std::max(v, 0.0f));
+  return static_cast<uint8_t>(static_cast<int>(std::min(std::max(v, 0.0f), 255.0f) + 0.5f));
+}
+
+// Adds the noise (sigma^2 = n2 + n2k * level) and rounds to bytes; four at a time with SSE2
+// (the same operations in the same order as QuantizeOne, so the result does not depend on
+// the path).
+void QuantizeRow(const float* s, const float* normal, float n2, float n2k, uint8_t* out, int w) {
+  int x = 0;
+#ifdef __SSE2__
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  const __m128 a = _mm_set1_ps(n2), b = _mm_set1_ps(n2k);
+  for (; x + 4 <= w; x += 4) {
+    __m128 v = _mm_loadu_ps(s + x);
+    if (normal) {
+      __m128 sigma = _mm_sqrt_ps(_mm_add_ps(a, _mm_mul_ps(b, _mm_max_ps(v, zero))));
+      v = _mm_add_ps(v, _mm_mul_ps(_mm_loadu_ps(normal + x), sigma));
+    }
+    __m128i q = _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(v, zero), top), half));
+    q = _mm_packs_epi32(q, q);
+    q = _mm_packus_epi16(q, q);
+    int32_t four = _mm_cvtsi128_si32(q);
+    std::memcpy(out + x, &four, 4);
+  }
+#endif
+  for (; x < w; ++x) out[x] = QuantizeOne(s[x], normal, x, n2, n2k);
 }
 
 }  // namespace
@@ -75,9 +131,7 @@ FrameRenderer::FrameRenderer(const Master& master, int outWidth, int outHeight, 
       luma_[i] = 0.299f * master_.plane[0][i] + 0.587f * master_.plane[1][i] + 0.114f * master_.plane[2][i];
   }
   for (auto& c : chan_) c.assign(static_cast<size_t>(w_) * h_, 0.0f);
-  Rng rng(0x5EED0F0153ull);
-  normals_.resize(kNormals);
-  for (float& v : normals_) v = static_cast<float>(rng.normal());
+  NormalTable();  // built here, before the renderers run in threads
 }
 
 void FrameRenderer::shiftBlur(const std::vector<float>& src, Shift shift, double sigma, int rowStart, int rowStep,
@@ -124,33 +178,33 @@ void FrameRenderer::render(const FrameSpec& spec, ui::Bitmap24& out) {
     }
   }
   if (out.width() != w_ || out.height() != h_) out.reset(w_, h_);
-  uint64_t state = Hash(spec.noiseSeed) | 1;
-  // Noise sigma per level: sigma^2 = noise^2 (1 + level / 128).
-  float sigmaAt[257];
-  for (int v = 0; v <= 256; ++v)
-    sigmaAt[v] = static_cast<float>(spec.noise * std::sqrt(1.0 + std::min(v, 255) / 128.0));
+  // Noise: sigma^2 = noise^2 (1 + level / 128); each value's normal number is picked from the
+  // table by a hash of the pixel's position and the frame's and channel's seed. Row by row in
+  // simple loops the compiler can vectorise.
+  const int w = w_;
+  const float n2 = static_cast<float>(spec.noise * spec.noise), n2k = n2 / 128.0f;
   const bool withNoise = spec.noise > 0;
-  auto noisy = [&](float v) -> uint8_t {
-    if (withNoise) {
-      state ^= state >> 12;
-      state ^= state << 25;
-      state ^= state >> 27;
-      float g = normals_[(state * 0x2545F4914F6CDD1Dull) >> 48];
-      v += g * sigmaAt[static_cast<int>(std::clamp(v, 0.0f, 256.0f))];
+  const std::vector<float>& table = NormalTable();
+  std::vector<float>& normal = rowNoise_;
+  std::vector<uint8_t>& bytes = rowBytes_;
+  normal.resize(static_cast<size_t>(w));
+  bytes.resize(static_cast<size_t>(w));
+  for (int c = 0; c < planes; ++c) {
+    const auto key = static_cast<uint32_t>(Hash(spec.noiseSeed, static_cast<uint64_t>(c)));
+    const int byte = grey_ ? 0 : 2 - c;  // red plane -> byte 2 (B, G, R order)
+    for (int y = 0; y < h_; ++y) {
+      const float* s = chan_[c].data() + static_cast<size_t>(y) * w;
+      if (withNoise) NoiseRow(normal.data(), static_cast<uint32_t>(y) * static_cast<uint32_t>(w), w, key, table.data());
+      QuantizeRow(s, withNoise ? normal.data() : nullptr, n2, n2k, bytes.data(), w);
+      uint8_t* row = out.row(y) + byte;
+      const uint8_t* b = bytes.data();
+      for (int x = 0; x < w; ++x) row[3 * x] = b[x];
     }
-    return static_cast<uint8_t>(std::clamp(std::lrint(v), 0L, 255L));
-  };
-  for (int y = 0; y < h_; ++y) {
-    uint8_t* row = out.row(y);
-    size_t base = static_cast<size_t>(y) * w_;
-    if (grey_) {
-      for (int x = 0; x < w_; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = noisy(chan_[0][base + x]);
-    } else {
-      for (int x = 0; x < w_; ++x) {
-        row[3 * x + 2] = noisy(chan_[0][base + x]);
-        row[3 * x + 1] = noisy(chan_[1][base + x]);
-        row[3 * x] = noisy(chan_[2][base + x]);
-      }
+  }
+  if (grey_) {
+    for (int y = 0; y < h_; ++y) {
+      uint8_t* row = out.row(y);
+      for (int x = 0; x < w_; ++x) row[3 * x + 1] = row[3 * x + 2] = row[3 * x];
     }
   }
 }

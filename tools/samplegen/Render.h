@@ -41,7 +41,8 @@ class FrameRenderer {
   bool grey_;
   std::vector<float> luma_;               // grey output: one plane
   std::vector<float> tmp_, chan_[3];      // work planes
-  std::vector<float> normals_;            // standard normal table for the noise
+  std::vector<float> rowNoise_;
+  std::vector<uint8_t> rowBytes_;
 };
 
 }  // namespace samplegen
