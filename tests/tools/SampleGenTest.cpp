@@ -241,3 +241,49 @@ TEST_F(SampleGen, BadArguments_ExitWithTheUsage) {
   EXPECT_EQ(pxtest::Run("'" + gen + "' --out x.avi --scene saturn", &log), 2);
   EXPECT_EQ(pxtest::Run("'" + gen + "' --out x.avi --blur-min 3 --blur-max 1", &log), 2);
 }
+
+namespace {
+
+// The FITS and TIFF sequences carry the videos' pictures at 16 (or 32) bits: the 8-bit level
+// times 257 (65793); the grey kinds hold the grey video's pictures, the LRGB set one file per
+// colour channel.
+TEST_F(SampleGen, FitsAndTiffSequences_HoldTheColourPicturesAtHigherDepth) {
+  const std::string common = " --frames 2 --size 40x30 --seed 9";
+  Make("c.avi", "--format avi24" + common);
+  Make("g.avi", "--format avigrey" + common);
+  for (const char* f : {"fits16", "fits32", "fits-lrgb", "tif8", "tif16", "tif48"}) Make(f, std::string("--format ") + f + common);
+  ui::Bitmap24 c = Frames("c.avi")[1];
+  ui::Bitmap24 g = Frames("g.avi")[1];
+  auto luma = [&](int x, int y) { return static_cast<int>(g.pixel(x, y).g); };
+  std::string py = pxtest::PythonWithAstropy();
+  if (!py.empty()) {
+    // astropy reads the stored values with BZERO applied; rows run bottom-up in FITS.
+    std::string out;
+    ASSERT_EQ(pxtest::Run(py + " -c \"from astropy.io import fits; d=fits.getdata('" + dir.file("fits16/frame_00001.fits") +
+                              "'); e=fits.getdata('" + dir.file("fits32/frame_00001.fits") + "'); r=fits.getdata('" +
+                              dir.file("fits-lrgb/frame_00001_R.fit") + "'); print(int(d[29-3][7]), int(e[29-3][7]), int(r[29-3][7]))\"",
+                          &out),
+              0)
+        << out;
+    EXPECT_EQ(out, std::to_string(luma(7, 3) * 257) + " " + std::to_string(luma(7, 3) * 65793) + " " +
+                       std::to_string(c.pixel(7, 3).r * 257) + "\n");
+  }
+  if (pxtest::HaveProgram("tiffinfo")) {
+    std::string info;
+    pxtest::Run("tiffinfo " + dir.file("tif48/frame_00001.tif"), &info);
+    EXPECT_NE(info.find("Bits/Sample: 16"), std::string::npos) << info;
+    EXPECT_NE(info.find("Samples/Pixel: 3"), std::string::npos) << info;
+    pxtest::Run("tiffinfo " + dir.file("tif16/frame_00001.tif"), &info);
+    EXPECT_NE(info.find("Samples/Pixel: 1"), std::string::npos) << info;
+  }
+  std::string im = pxtest::ImageMagick();
+  if (im.empty()) GTEST_SKIP() << "ImageMagick not installed";
+  std::string raw = dir.file("t.rgb");
+  ASSERT_EQ(pxtest::Run(im + " '" + dir.file("tif8/frame_00001.tif") + "' -depth 8 rgb:'" + raw + "'"), 0);
+  auto bytes = pxtest::ReadBytes(raw);
+  ASSERT_EQ(bytes.size(), 40u * 30u * 3u);
+  EXPECT_EQ(bytes[(3 * 40 + 7) * 3], c.pixel(7, 3).r);
+  EXPECT_EQ(bytes[(3 * 40 + 7) * 3 + 2], c.pixel(7, 3).b);
+}
+
+}  // namespace

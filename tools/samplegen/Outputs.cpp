@@ -4,23 +4,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include <jpeglib.h>
-
 #include "base/Error.h"
 #include "base/Files.h"
+#include "formats/FitsWriter.h"
+#include "formats/Jpeg.h"
+#include "formats/TiffBitmap.h"
 #include "frames/AviWriter.h"
+#include "ui/BmpCodec.h"
 
 namespace samplegen {
 
 namespace {
 
-void Le32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void Le16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
+// Luminance of a frame's pixel as a byte (grey frames have three equal channels).
+uint8_t Luma(const uint8_t* p) { return static_cast<uint8_t>(std::lround(0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0])); }
 
 class AviSink final : public FrameSink {
  public:
@@ -66,24 +63,106 @@ class AviSink final : public FrameSink {
   std::vector<uint8_t> chunk_;
 };
 
+// One file per frame ("frame_00000.bmp" ...); 16-bit outputs hold the 8-bit levels times 257
+// (FITS 32-bit: times 65793), so every format carries the same picture.
 class SequenceSink final : public FrameSink {
  public:
   SequenceSink(OutputFormat format, const std::string& dir) : format_(format), dir_(dir) {
     if (!px::ForceDirectories(dir_)) throw px::PelinoxaError("Cannot create folder \"" + dir_ + "\"");
   }
   void add(int index, const ui::Bitmap24& frame) override {
-    std::vector<uint8_t> bytes = format_ == OutputFormat::Bmp ? EncodeBmp24(frame) : EncodeJpeg(frame, 90);
-    px::WriteFileAtomic(fileOf(index), bytes.data(), bytes.size());
+    const std::string file = fileOf(index);
+    const int w = frame.width(), h = frame.height();
+    switch (format_) {
+      case OutputFormat::Bmp: {
+        auto bytes = ui::EncodeBmp(frame);
+        px::WriteFileAtomic(file, bytes.data(), bytes.size());
+        break;
+      }
+      case OutputFormat::Jpg:
+        formats::SaveJpegFile(file, frame, 90);
+        break;
+      case OutputFormat::Fits16:
+      case OutputFormat::Fits32: {
+        std::vector<int64_t> v64;
+        std::vector<int32_t> v32;
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            int l = Luma(frame.row(y) + 3 * x);
+            if (format_ == OutputFormat::Fits16) v32.push_back(l * 257);
+            else v64.push_back(static_cast<int64_t>(l) * 65793);
+          }
+        if (format_ == OutputFormat::Fits16) formats::WriteFitsImage16(file, w, h, v32, 32768);
+        else formats::WriteFitsImage32(file, w, h, v64, 0);
+        break;
+      }
+      case OutputFormat::FitsLrgb: {
+        // Four files per frame: the colour channels and the luminance.
+        const char* suffix[] = {"_R", "_G", "_B", "_L"};
+        for (int c = 0; c < 4; ++c) {
+          std::vector<int32_t> v;
+          v.reserve(static_cast<size_t>(w) * h);
+          for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+              const uint8_t* p = frame.row(y) + 3 * x;
+              int level = c == 0 ? p[2] : c == 1 ? p[1] : c == 2 ? p[0] : Luma(p);
+              v.push_back(level * 257);
+            }
+          formats::WriteFitsImage16(px::ChangeFileExt(file, "") + suffix[c] + ".fit", w, h, v, 32768);
+        }
+        break;
+      }
+      case OutputFormat::Tif8:
+      case OutputFormat::Tif16:
+      case OutputFormat::Tif48: {
+        formats::TTIFFBitMap t;
+        t.display.assign(frame);
+        if (format_ == OutputFormat::Tif8) {
+          t.SaveTiff(file, 24, false);
+          break;
+        }
+        t.Allocate48(w, h);
+        for (int y = 0; y < h; ++y) {
+          const uint8_t* s = frame.row(y);
+          uint16_t* d = t.row16(y);
+          for (int x = 0; x < w; ++x) {
+            if (format_ == OutputFormat::Tif16) {
+              uint16_t l = static_cast<uint16_t>(Luma(s + 3 * x) * 257);
+              d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = l;
+            } else {
+              d[3 * x] = static_cast<uint16_t>(s[3 * x + 2] * 257);
+              d[3 * x + 1] = static_cast<uint16_t>(s[3 * x + 1] * 257);
+              d[3 * x + 2] = static_cast<uint16_t>(s[3 * x] * 257);
+            }
+          }
+        }
+        t.has16Bit = true;
+        t.SaveTiff(file, format_ == OutputFormat::Tif16 ? 16 : 48, false);
+        break;
+      }
+      default:
+        break;
+    }
   }
   void addDropped(int) override {}
   void finish() override {}
   std::string fileOf(int index) const override {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.%s", index, format_ == OutputFormat::Bmp ? "bmp" : "jpg");
+    char name[48];
+    std::snprintf(name, sizeof name, "frame_%05d.%s", index, Extension(format_));
     return px::JoinPath(dir_, name);
   }
 
  private:
+  static const char* Extension(OutputFormat f) {
+    switch (f) {
+      case OutputFormat::Bmp: return "bmp";
+      case OutputFormat::Jpg: return "jpg";
+      case OutputFormat::Fits16:
+      case OutputFormat::Fits32: return "fits";
+      case OutputFormat::FitsLrgb: return "fit";
+      default: return "tif";
+    }
+  }
   OutputFormat format_;
   std::string dir_;
 };
@@ -93,7 +172,9 @@ class SequenceSink final : public FrameSink {
 bool ParseFormat(const std::string& name, OutputFormat& out) {
   static const std::pair<const char*, OutputFormat> names[] = {
       {"avi24", OutputFormat::Avi24}, {"avigrey", OutputFormat::AviGrey}, {"avipal", OutputFormat::AviPal},
-      {"avi-y800", OutputFormat::AviY800}, {"bmp", OutputFormat::Bmp}, {"jpg", OutputFormat::Jpg}};
+      {"avi-y800", OutputFormat::AviY800}, {"bmp", OutputFormat::Bmp}, {"jpg", OutputFormat::Jpg},
+      {"fits16", OutputFormat::Fits16}, {"fits32", OutputFormat::Fits32}, {"fits-lrgb", OutputFormat::FitsLrgb},
+      {"tif8", OutputFormat::Tif8}, {"tif16", OutputFormat::Tif16}, {"tif48", OutputFormat::Tif48}};
   for (auto& [n, f] : names)
     if (name == n) {
       out = f;
@@ -110,16 +191,28 @@ const char* FormatName(OutputFormat f) {
     case OutputFormat::AviY800: return "avi-y800";
     case OutputFormat::Bmp: return "bmp";
     case OutputFormat::Jpg: return "jpg";
+    case OutputFormat::Fits16: return "fits16";
+    case OutputFormat::Fits32: return "fits32";
+    case OutputFormat::FitsLrgb: return "fits-lrgb";
+    case OutputFormat::Tif8: return "tif8";
+    case OutputFormat::Tif16: return "tif16";
+    case OutputFormat::Tif48: return "tif48";
   }
   return "?";
 }
 
 bool IsGreyFormat(OutputFormat f) {
-  return f == OutputFormat::AviGrey || f == OutputFormat::AviPal || f == OutputFormat::AviY800;
+  return f == OutputFormat::AviGrey || f == OutputFormat::AviPal || f == OutputFormat::AviY800 ||
+         f == OutputFormat::Fits16 || f == OutputFormat::Fits32 || f == OutputFormat::Tif16;
+}
+
+bool IsSequenceFormat(OutputFormat f) {
+  return f != OutputFormat::Avi24 && f != OutputFormat::AviGrey && f != OutputFormat::AviPal &&
+         f != OutputFormat::AviY800;
 }
 
 std::unique_ptr<FrameSink> MakeSink(OutputFormat format, const std::string& out, const SinkOptions& options) {
-  if (format == OutputFormat::Bmp || format == OutputFormat::Jpg) return std::make_unique<SequenceSink>(format, out);
+  if (IsSequenceFormat(format)) return std::make_unique<SequenceSink>(format, out);
   return std::make_unique<AviSink>(format, out, options);
 }
 
@@ -133,59 +226,6 @@ std::vector<uint32_t> WarmPalette() {
     p.push_back(r << 16 | g << 8 | b);
   }
   return p;
-}
-
-std::vector<uint8_t> EncodeBmp24(const ui::Bitmap24& bmp) {
-  const int w = bmp.width(), h = bmp.height();
-  const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> b(54 + stride * h, 0);
-  b[0] = 'B';
-  b[1] = 'M';
-  Le32(b, 2, static_cast<uint32_t>(b.size()));
-  Le32(b, 10, 54);
-  Le32(b, 14, 40);
-  Le32(b, 18, static_cast<uint32_t>(w));
-  Le32(b, 22, static_cast<uint32_t>(h));
-  Le16(b, 26, 1);
-  Le16(b, 28, 24);
-  Le32(b, 34, static_cast<uint32_t>(stride * h));
-  Le32(b, 38, 2835);  // 72 dpi
-  Le32(b, 42, 2835);
-  for (int y = 0; y < h; ++y) std::memcpy(b.data() + 54 + stride * (h - 1 - y), bmp.row(y), static_cast<size_t>(w) * 3);
-  return b;
-}
-
-std::vector<uint8_t> EncodeJpeg(const ui::Bitmap24& bmp, int quality) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* mem = nullptr;
-  unsigned long memSize = 0;
-  jpeg_mem_dest(&c, &mem, &memSize);
-  c.image_width = static_cast<JDIMENSION>(bmp.width());
-  c.image_height = static_cast<JDIMENSION>(bmp.height());
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, quality, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<uint8_t> rgb(static_cast<size_t>(bmp.width()) * 3);
-  while (c.next_scanline < c.image_height) {
-    const uint8_t* s = bmp.row(static_cast<int>(c.next_scanline));
-    for (int x = 0; x < bmp.width(); ++x) {
-      rgb[3 * x] = s[3 * x + 2];
-      rgb[3 * x + 1] = s[3 * x + 1];
-      rgb[3 * x + 2] = s[3 * x];
-    }
-    JSAMPROW row = rgb.data();
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::vector<uint8_t> out(mem, mem + memSize);
-  jpeg_destroy_compress(&c);
-  std::free(mem);
-  return out;
 }
 
 }  // namespace samplegen

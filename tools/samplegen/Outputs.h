@@ -1,6 +1,7 @@
 #pragma once
-// Where generated frames go: uncompressed AVI in several pixel formats, or BMP / JPEG
-// sequences (one file per frame, "frame_00000.bmp" ..., dropped frames left out).
+// Where generated frames go: uncompressed AVI in several pixel formats, or sequences of BMP,
+// JPEG, FITS (16-bit, 32-bit, an _R/_G/_B/_L set) or TIFF (8-bit RGB, 16-bit grey, 48-bit RGB)
+// files (one per frame, "frame_00000.bmp" ..., dropped frames left out).
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,12 +10,14 @@
 
 namespace samplegen {
 
-enum class OutputFormat { Avi24, AviGrey, AviPal, AviY800, Bmp, Jpg };
+enum class OutputFormat { Avi24, AviGrey, AviPal, AviY800, Bmp, Jpg, Fits16, Fits32, FitsLrgb, Tif8, Tif16, Tif48 };
 
 bool ParseFormat(const std::string& name, OutputFormat& out);
 const char* FormatName(OutputFormat f);
 // Formats made from grey frames (the frame's single channel becomes the stored byte).
 bool IsGreyFormat(OutputFormat f);
+// Formats written as one file (or a set of files) per frame into a folder.
+bool IsSequenceFormat(OutputFormat f);
 
 struct SinkOptions {
   int width = 0, height = 0;
@@ -37,8 +40,5 @@ std::unique_ptr<FrameSink> MakeSink(OutputFormat format, const std::string& out,
 // The colour palette of the 'avipal' format: index i is a warm ramp with red > green > blue.
 std::vector<uint32_t> WarmPalette();
 
-// 24-bit BMP and baseline JPEG (quality 90) encoders for the sequences.
-std::vector<uint8_t> EncodeBmp24(const ui::Bitmap24& bmp);
-std::vector<uint8_t> EncodeJpeg(const ui::Bitmap24& bmp, int quality);
 
 }  // namespace samplegen
