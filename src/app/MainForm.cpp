@@ -443,7 +443,14 @@ void MainForm::FormShow() {
 }
 
 void MainForm::OpenCommandLineFile() {
-  // Projects and frame lists open here once their loaders exist; any other argument is ignored.
+  if (options_.args.size() != 1) return;
+  const std::string& arg = options_.args.front();
+  const std::string ext = px::LowerCase(px::ExtractFileExt(arg));
+  form_.runUserAction([&] {
+    if (ext == ".pxp" && OpenProjectFile) OpenProjectFile(arg);
+    else if (ext == ".pxl" && OpenFrameListFile) OpenFrameListFile(arg);
+    // Any other argument is ignored.
+  });
 }
 
 void MainForm::FormClose() { StoreFormSettings(); }

@@ -99,6 +99,11 @@ class MainForm {
   frames::FrameNavigation& navigation() { return *navigation_; }
   frames::InputSelection& inputSelection() { return *inputSelection_; }
 
+  // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
+  // join when the project loaders are built.
+  std::function<void(const std::string&)> OpenProjectFile;
+  std::function<void(const std::string&)> OpenFrameListFile;
+
   Workspace ws;
   ShellControls& shell;
   frames::InputControls& input;

@@ -133,7 +133,13 @@ void InputSelection::SelectFileButtonClick() {
   req.filterIndex = FilterOfLastType(s_.settings.readString("Files", "Lasttype", "none"));
   req.defaultExt = "avi";
   req.initialDir = in_.InputDir;
-  req.multiSelect = true;
+  req.multiSelect = req.filterIndex > 1;
+  req.onTypeChange = [this](int filter) {
+    bool multi = false;
+    AddBitmapDialogTypeChange(filter, multi);
+    return multi;
+  };
+  req.onSelectionChange = [this](const std::string& path) { AddBitmapDialogSelectionChange(path); };
   ui::FileDialogResult res = s_.ui.fileDialog(req);
 
   if (!res.accepted || res.files.empty()) {

@@ -35,6 +35,10 @@ struct FileDialogRequest {
   std::string initialDir;
   std::string fileName;      // preset name
   bool multiSelect = false;
+  // While the dialog is open: the user moved to another filter (return whether several files
+  // may then be selected) or to another file (e.g. to preview it).
+  std::function<bool(int filterIndex)> onTypeChange;
+  std::function<void(const std::string& path)> onSelectionChange;
 };
 
 struct FileDialogResult {

@@ -3,6 +3,7 @@
 
 #include "app/AppFixture.h"
 #include "formats/FitsWriter.h"
+#include "frames/AviWriter.h"
 #include "frames/FrameSource.h"
 #include "frames/InputSelection.h"
 #include "ui/BmpCodec.h"
@@ -260,6 +261,79 @@ TEST_F(InputTest, EmptyList_ThenDroppedFilesStartANewList) {
   ASSERT_EQ(list().count(), 1);
   EXPECT_EQ(table().fileNames[0], c);
   EXPECT_EQ(in().ImageWidth, 24);
+}
+
+TEST_F(InputTest, SingleFrameBeforeTheStartSample_ReadsTheStartSample) {
+  frames::AviWriterOptions o;
+  o.width = 8;
+  o.height = 8;
+  o.start = 20;
+  std::string path = dir.file("start20.avi");
+  {
+    frames::AviWriter w(path, o);
+    for (int k = 0; k < 25; ++k) {
+      std::vector<uint8_t> chunk;
+      frames::PackBgr24(Solid(8, 8, static_cast<uint8_t>(k * 5)), true, chunk);
+      w.addFrame(chunk);
+    }
+    w.finish();
+  }
+  mf->frameSource().ReadAvi(path, 12);
+  EXPECT_EQ(in().CurrentFrameIndex, 20);
+  EXPECT_EQ(mf->frameSource().preview().pixel(3, 3), ui::Color(0, 0, 0));
+  mf->frameSource().ReadAvi(path, 22);
+  EXPECT_EQ(mf->frameSource().preview().pixel(3, 3), ui::Color(10, 10, 10));
+}
+
+TEST_F(InputTest, PassWithoutSteps_VisitsEveryFrameAndMarksDroppedOnes) {
+  std::string avi = Generate("cap.avi", "--frames 10 --size 64x48 --drop 3,7");
+  SelectInput({avi}, 1);
+  int steps = 0;
+  mf->frameSource().RegisterFrame = [&] { ++steps; };
+  in().AlignPass = true;
+  mf->frameSource().ReadAvi(in().AviPath, -1);
+  in().AlignPass = false;
+  EXPECT_EQ(steps, 8);  // the dropped frames never reach the per-frame step
+  EXPECT_TRUE(in().DroppedFramesSeen);
+  EXPECT_EQ(table()[3].Dropped, 1);
+  EXPECT_EQ(table()[7].Excluded, 1);
+  EXPECT_EQ(list().state(7), ui::CheckState::Grayed);
+  // A second pass skips the excluded frames without even asking the source.
+  steps = 0;
+  in().AlignPass = true;
+  mf->frameSource().ReadAvi(in().AviPath, -1);
+  in().AlignPass = false;
+  EXPECT_EQ(steps, 8);
+}
+
+TEST_F(InputTest, DeinterlacedPass_RunsTheStepOncePerField) {
+  std::string avi = Generate("cap.avi", "--frames 4 --size 64x48 --interlaced");
+  SelectInput({avi}, 1);
+  get<ui::CheckBox>("Interlaced").userClick();
+  std::vector<int> fields;
+  mf->frameSource().AccumulateFrame = [&] { fields.push_back(in().FieldIndex); };
+  in().StackPass = true;
+  mf->frameSource().ReadAvi(in().AviPath, -1);
+  in().StackPass = false;
+  EXPECT_EQ(fields, (std::vector<int>{0, 1, 0, 1, 0, 1, 0, 1}));
+}
+
+TEST_F(InputTest, CancelDuringAPass_StopsBeforeTheNextFrame) {
+  std::string avi = Generate("cap.avi", "--frames 20 --size 64x48");
+  SelectInput({avi}, 1);
+  int steps = 0;
+  mf->frameSource().RegisterFrame = [&] { ++steps; };
+  ui.onProcessEvents = [&] {
+    if (steps == 5 && !in().CancelRequested) {
+      ui.queueAnswer(ui::DialogResult::Yes);
+      get<ui::Button>("CancelButton").userClick();
+    }
+  };
+  in().AlignPass = true;
+  mf->frameSource().ReadAvi(in().AviPath, -1);
+  in().AlignPass = false;
+  EXPECT_EQ(steps, 5);
+  EXPECT_TRUE(in().CancelRequested);
 }
 
 TEST(FieldTest, FourRowFrame_RebuildsRowOneThenRowTwo) {

@@ -148,6 +148,25 @@ FileDialogResult QtUiServices::fileDialog(const FileDialogRequest& req) {
     dlg.setDirectory(QString::fromStdString(req.initialDir));
   if (!req.fileName.empty()) dlg.selectFile(QString::fromStdString(req.fileName));
 
+  if (req.onTypeChange && !req.save) {
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& filter) {
+      int index = static_cast<int>(nameFilters.indexOf(filter)) + 1;
+      if (index <= 0) return;
+      bool multi = req.onTypeChange(index);
+      dlg.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    });
+  }
+  if (req.onSelectionChange) {
+    QObject::connect(&dlg, &QFileDialog::currentChanged, &dlg, [&](const QString& path) {
+      if (!QFileInfo(path).isFile()) return;
+      try {
+        req.onSelectionChange(QDir::toNativeSeparators(path).toStdString());
+      } catch (const std::exception&) {
+        // A file that cannot be previewed is still a valid choice; the reading reports it.
+      }
+    });
+  }
+
   bool busy = overridden_;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   int rc = dlg.exec();
