@@ -222,6 +222,9 @@ void BatchScript::RunLine(const std::string& line) {
     Need(a, 3, "expect NAME.PROP VALUE");
     std::string v = f.getProperty(a[1]);
     if (v != a[2]) throw PelinoxaError("expected " + a[1] + " = \"" + a[2] + "\" but it is \"" + v + "\"");
+  } else if (cmd == "print") {
+    Need(a, 2, "print NAME.PROP");
+    out_ << f.getProperty(a[1]) << '\n';
   } else if (cmd == "echo") {
     std::string text;
     for (size_t i = 1; i < a.size(); ++i) text += (i > 1 ? " " : "") + a[i];

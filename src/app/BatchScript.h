@@ -21,6 +21,7 @@
 //   close NAME                   the user closes a tool window
 //   drop PATH [PATH ...]         files dropped onto the main window
 //   expect NAME.PROP VALUE       stop with an error unless the property has that value
+//   print NAME.PROP              print a property's value (a memo's text, a label's caption)
 //   echo TEXT ...                print a line
 #include <chrono>
 #include <iosfwd>
