@@ -170,7 +170,8 @@ void StackingController::StackButtonClick() {
       if (!Admits(t, k, R, cut)) continue;
       ++j;
       if (c_.StackSlider.value() > 0) s_.progress.setProgress(px::Round(100.0 * j / n));
-      c_.StackInfoLabel.setCaption("Stacking " + std::to_string(j) + " of " + std::to_string(n));
+      infoText_.assign("Stacking ").append(std::to_string(j)).append(" of ").append(std::to_string(n));
+      c_.StackInfoLabel.setCaption(infoText_);
       s_.ui.processEvents();
       if (in.CancelRequested) break;
       ReadStackFrame(t.ranks[k].FrameIndex);

@@ -115,6 +115,7 @@ class StackingController {
   bool runDrizzle_ = false, runResample_ = false;
   double factor_ = 1;
   int filterIndex_ = 3;
+  std::string infoText_;           // "Stacking j of n", kept to reuse its storage
   ui::Bitmap24 window_, enlarged_;  // resampled stacking: the frame window and its enlargement
 };
 
