@@ -256,6 +256,46 @@ TEST_F(StackingTest, ResampledStackEnlargesByTheFactor) {
   EXPECT_EQ(Cov(31, 5), 0.0f);
 }
 
+TEST_F(StackingTest, SixteenBitTiffFramesAreStackedFromTheirSamples) {
+  std::string seq = Generate("t48", "--frames 2 --size 40x30 --format tif48");
+  std::vector<std::string> files = {px::JoinPath(seq, "frame_00000.tif"), px::JoinPath(seq, "frame_00001.tif")};
+  SelectInput(files, 5);
+  ASSERT_EQ(in().InputKind, frames::ikTiff);
+  Rank(2, 1);
+  get<ui::CheckBox>("ColourStack").setChecked(true);
+  Stack();
+  formats::TTIFFBitMap a, b;
+  a.LoadTiff(files[0]);
+  b.LoadTiff(files[1]);
+  for (int c = 0; c < 3; ++c) {
+    const double expect = (a.row16(12)[7 * 3 + c] + b.row16(12)[7 * 3 + c]) / 255.0 / 2;
+    EXPECT_NEAR(planes().StackPlanes[c].Get(7, 12), expect, 1e-3) << c;
+  }
+}
+
+TEST_F(StackingTest, LrgbFitsFilesFillTheirOwnPlanesAndTheLuminanceChannel) {
+  std::string seq = Generate("lrgb", "--frames 2 --size 24x16 --format fits-lrgb");
+  std::vector<std::string> files;
+  for (const char* f : {"frame_00000_R.fit", "frame_00000_G.fit", "frame_00000_B.fit", "frame_00000_L.fit",
+                        "frame_00001_R.fit", "frame_00001_G.fit", "frame_00001_B.fit", "frame_00001_L.fit"})
+    files.push_back(px::JoinPath(seq, f));
+  ui.queueAnswer(ui::DialogResult::No);  // "Stretch intensity-levels": the fixed 16-bit range
+  SelectInput(files, 3);
+  ASSERT_EQ(in().InputKind, frames::ikFits);
+  Rank(8, 7);
+  get<ui::CheckBox>("ColourStack").setChecked(true);
+  get<ui::CheckBox>("Lumichannel").setChecked(false);
+  Stack();
+  EXPECT_EQ(Cov(10, 8), 8.0f);  // every file counts
+  EXPECT_TRUE(get<ui::CheckBox>("Lumichannel").checked());
+  EXPECT_FALSE(get<ui::Slider>("RedLRGBslider").enabled());
+  for (int k = 0; k < 4; ++k) EXPECT_GT(planes().StackPlanes[k].Get(10, 8), 0.0f) << k;
+  // Each colour plane holds only its two files, divided by all eight.
+  const float r = planes().StackPlanes[0].Get(10, 8), l = planes().StackPlanes[3].Get(10, 8);
+  EXPECT_LT(r, 65536.0f * 2 / 8 + 1);
+  EXPECT_LT(l, 65536.0f * 2 / 8 + 1);
+}
+
 // ---- Saving, read back by other programs ----
 
 class StackSaveTest : public StackingTest {
