@@ -347,7 +347,7 @@ void StackingController::AccumulateFrame() {
       if (x1 > x0) std::copy(pic.row(sy) + (ox + x0) * 3, pic.row(sy) + (ox + x1) * 3, window_.row(y) + x0 * 3);
     }
     enlarged_.setSize(w, h);
-    finish::ResampleImage(window_, enlarged_, filterIndex_);
+    resampler_.Run(window_, enlarged_, filterIndex_);
     src.bytes = &enlarged_;
     src.width = w;
     src.height = h;

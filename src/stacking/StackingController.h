@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "finish/Resample.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
 #include "frames/ImagePlanes.h"
@@ -117,6 +118,7 @@ class StackingController {
   int filterIndex_ = 3;
   std::string infoText_;           // "Stacking j of n", kept to reuse its storage
   ui::Bitmap24 window_, enlarged_;  // resampled stacking: the frame window and its enlargement
+  finish::Resampler resampler_;
 };
 
 }  // namespace stacking
