@@ -156,6 +156,7 @@ void StackingController::StackButtonClick() {
   st_.StackedCount = n;
   st_.SliderAtStack = c_.StackSlider.value();
   st_.LumiChannelSeen = false;
+  readErrorShown_ = false;
 
   // 8.
   bool go = true;
@@ -230,12 +231,13 @@ void StackingController::ReadStackFrame(int frame) {
       d_.source.RunFrameSteps(in.FrameWidth, in.FrameHeight, read);
     }
   } catch (const std::exception& e) {
-    // A frame that cannot be read adds nothing; the run goes on.
-    s_.ui.showError(e.what());
+    // A frame that cannot be read adds nothing; the run goes on, telling the user once.
+    if (!readErrorShown_) s_.ui.showError(e.what());
+    readErrorShown_ = true;
   }
 }
 
-AccumulateOptions StackingController::MakeOptions(const FrameSourceView& src) {
+AccumulateOptions StackingController::MakeOptions() {
   AccumulateOptions o;
   auto& ic = d_.inputControls;
   o.colour = colour();
@@ -272,7 +274,6 @@ AccumulateOptions StackingController::MakeOptions(const FrameSourceView& src) {
     o.width = o.checkWidth = runWidth_;
     o.height = o.checkHeight = runHeight_;
   }
-  (void)src;
   return o;
 }
 
@@ -313,7 +314,7 @@ void StackingController::AccumulateFrame() {
     }
   }
 
-  AccumulateOptions o = MakeOptions(src);
+  AccumulateOptions o = MakeOptions();
   if (runDrizzle_) {
     const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY,
                                             d_.aligning.Resampled.checked(), factor_,

@@ -123,6 +123,20 @@ TEST_F(StackingTest, OneFrameQuestionAndAnEmptySelection) {
   EXPECT_EQ(get<ui::Image>("Stackimage").picture().pixel(3, 3), ui::Color(0, 0, 0));
 }
 
+TEST_F(StackingTest, VanishedFramesAreReportedOnceAndTheRestIsStacked) {
+  SelectSequence(4, 16, 12);
+  Rank(4, 3);
+  px::DeleteFileIfExists(table().fileNames[1]);
+  px::DeleteFileIfExists(table().fileNames[2]);
+  Stack();
+  int errors = 0;
+  for (auto& m : ui.messages) errors += m.kind == ui::MsgKind::Error;
+  EXPECT_EQ(errors, 1);
+  EXPECT_TRUE(st().StackExists);
+  EXPECT_EQ(Cov(5, 5), 2.0f);
+  EXPECT_NEAR(planes().StackPlanes[1].Get(5, 5), 60.0f, 1e-3);
+}
+
 TEST_F(StackingTest, StackListMirrorsTheFrameListAndTogglesSelectedLines) {
   SelectSequence(4, 16, 12);
   Rank(4, 3);

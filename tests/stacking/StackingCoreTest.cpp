@@ -208,6 +208,28 @@ TEST_F(AccFixture, FitsChannelsFillTheirOwnPlanesWhileCoverageCountsEveryFile) {
   for (int k = 0; k < 4; ++k) EXPECT_EQ(planes.StackPlanes[k].Get(2, 2), values[k]);
 }
 
+TEST_F(AccFixture, CalibrationInFloatOnlyWhereTheCalibrationImageReaches) {
+  for (auto& p : planes.DarkPlanes) p.Create(5, 4);
+  for (auto& p : planes.FlatPlanes) p.Create(5, 4);
+  for (int k = 0; k < 3; ++k) {
+    planes.DarkPlanes[k].Fill(10.25f * 128, 5, 4);
+    planes.FlatPlanes[k].Fill(0.5f, 5, 4);
+  }
+  frame.fill(ui::Color(50, 50, 50));
+  o.colour = true;
+  o.useDark = o.useFlat = true;
+  o.darkWidth = o.flatWidth = 5;
+  o.darkHeight = o.flatHeight = 4;
+  acc.Begin(planes, W, H, false);
+  FrameInputs in;
+  in.sx = 1;  // calibration follows the source pixel, before shifting
+  acc.Add(planes, o, in, Src());
+  acc.FinishCoverage(planes);
+  EXPECT_FLOAT_EQ(planes.StackPlanes[0].Get(3, 3), (50 - 10.25f) / 0.5f);  // source (4, 3)
+  EXPECT_FLOAT_EQ(planes.StackPlanes[0].Get(4, 3), 50.0f);                 // source (5, 3): outside
+  EXPECT_FLOAT_EQ(planes.StackPlanes[2].Get(0, 4), 50.0f);
+}
+
 TEST_F(AccFixture, InterlaceRowFilters) {
   frame.fill(ui::Color(8, 8, 8));
   o.colour = false;
