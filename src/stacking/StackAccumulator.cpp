@@ -149,6 +149,23 @@ __attribute__((target_clones("avx2", "default"))) void AddLuminanceRow(const uin
              w;
 }
 
+__attribute__((target_clones("avx2", "default"))) void SplitRow(const uint8_t* __restrict s, float* __restrict r,
+                                                                 float* __restrict g, float* __restrict b, int n) {
+  for (int k = 0; k < n; ++k) {
+    r[k] = static_cast<float>(s[3 * k + 2]);
+    g[k] = static_cast<float>(s[3 * k + 1]);
+    b[k] = static_cast<float>(s[3 * k]);
+  }
+}
+
+__attribute__((target_clones("avx2", "default"))) void LuminanceRow(const uint8_t* __restrict s, float* __restrict g,
+                                                                     int n, float wr, float wg, float wb, float w) {
+  for (int k = 0; k < n; ++k)
+    g[k] = (wr * static_cast<float>(s[3 * k + 2]) + wg * static_cast<float>(s[3 * k + 1]) +
+            wb * static_cast<float>(s[3 * k])) *
+           w;
+}
+
 }  // namespace
 
 bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, const FrameInputs& in,
@@ -171,6 +188,9 @@ bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, cons
   const bool calibrate = (o.useDark || o.useFlat) && !resampledSource && src.kind != SourceKind::Fits;
   const bool rowFilter = src.kind == SourceKind::Bytes && o.interlaced;
   const int n = r.i1 - r.i0 + 1;
+  if (o.drizzle)
+    for (auto& v : values_)
+      if (static_cast<int>(v.size()) < n) v.resize(static_cast<size_t>(n));
   bool luminanceChannel = false;
   PixelReader reader{o, src, planes};
 
@@ -180,33 +200,60 @@ bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, cons
     const int cy = a + in.sy;  // row of the calibration planes
 
     if (o.drizzle) {
-      for (int i = r.i0; i <= r.i1; ++i) {
-        const int x = i + px;
-        float v[3] = {0, 0, 0};
-        int channel = -1;
-        if (src.kind == SourceKind::Fits) {
-          v[0] = src.fits->Get(x, y);
-          channel = o.colour ? std::clamp(in.fitsChannel, 0, 3) : 1;
-        } else {
+      // The row's values first, then each drop cell spread over its destination row.
+      int channel = -1;  // FITS: the one plane that receives
+      float* vr = values_[0].data();
+      float* vg = values_[1].data();
+      float* vb = values_[2].data();
+      if (src.kind == SourceKind::Bytes && !calibrate) {
+        const uint8_t* sp = src.bytes->row(y) + (r.i0 + px) * 3;
+        if (o.colour) SplitRow(sp, vr, vg, vb, n);
+        else LuminanceRow(sp, vg, n, o.lumR, o.lumG, o.lumB, in.weight);
+      } else {
+        for (int k = 0; k < n; ++k) {
+          const int i = r.i0 + k, x = i + px;
+          if (src.kind == SourceKind::Fits) {
+            vr[k] = src.fits->Get(x, y);
+            continue;
+          }
+          float v[3];
           reader.read(x, y, i + in.sx, cy, v);
-        }
-        const int bx = 2 * i + o.offsetX, by = 2 * a + o.offsetY;
-        for (int c = 0; c < in.drop.count; ++c) {
-          const DropCell& d = in.drop.cells[c];
-          const int dx = bx + d.j, dy = by + d.k;
-          cov.At(dx, dy) += d.weight;
-          if (channel >= 0) {
-            sum[channel].At(dx, dy) += v[0] * d.weight;
-          } else if (o.colour) {
-            sum[0].At(dx, dy) += v[0] * d.weight;
-            sum[1].At(dx, dy) += v[1] * d.weight;
-            sum[2].At(dx, dy) += v[2] * d.weight;
+          if (o.colour) {
+            vr[k] = v[0];
+            vg[k] = v[1];
+            vb[k] = v[2];
           } else {
-            sum[1].At(dx, dy) += v[0] * in.weight * d.weight;
+            vg[k] = v[0] * in.weight;
           }
         }
       }
-      if (src.kind == SourceKind::Fits && o.colour && in.fitsChannel == 3) luminanceChannel = true;
+      if (src.kind == SourceKind::Fits) {
+        channel = o.colour ? std::clamp(in.fitsChannel, 0, 3) : 1;
+        if (channel == 3) luminanceChannel = true;
+      }
+      for (int c = 0; c < in.drop.count; ++c) {
+        const DropCell& d = in.drop.cells[c];
+        const float wt = d.weight;
+        const int dy = 2 * a + o.offsetY + d.k, dx0 = 2 * r.i0 + o.offsetX + d.j;
+        float* cv = cov.Row(dy) + dx0;
+        for (int k = 0; k < n; ++k) cv[2 * k] += wt;
+        if (channel >= 0) {
+          float* p = sum[channel].Row(dy) + dx0;
+          for (int k = 0; k < n; ++k) p[2 * k] += vr[k] * wt;
+        } else if (o.colour) {
+          float* pr = sum[0].Row(dy) + dx0;
+          float* pg = sum[1].Row(dy) + dx0;
+          float* pb = sum[2].Row(dy) + dx0;
+          for (int k = 0; k < n; ++k) {
+            pr[2 * k] += vr[k] * wt;
+            pg[2 * k] += vg[k] * wt;
+            pb[2 * k] += vb[k] * wt;
+          }
+        } else {
+          float* pg = sum[1].Row(dy) + dx0;
+          for (int k = 0; k < n; ++k) pg[2 * k] += vg[k] * wt;
+        }
+      }
       continue;
     }
 

@@ -2,6 +2,9 @@
 // The per-frame step of stacking: one frame (or one interlace field) shifted by its
 // registration shift and added into the stack planes, with a coverage count per pixel.
 // Knows nothing of controls; the controller fills FrameGeometry and AccumulateOptions.
+#include <array>
+#include <vector>
+
 #include "formats/TiffBitmap.h"
 #include "frames/ImagePlanes.h"
 #include "frames/Single2dArray.h"
@@ -61,6 +64,7 @@ class StackAccumulator {
  private:
   int width_ = 0, height_ = 0;
   bool drizzle_ = false;
+  std::array<std::vector<float>, 3> values_;  // drizzle: one source row's values (kept between frames)
   bool pending_ = false;
 };
 
