@@ -75,6 +75,7 @@ void StackingController::StackButtonClick() {
   const bool resampled = al.Resampled.checked();
   const bool drizzle = c_.Drizzle2.checked() || al.Drizzling.checked();
   const bool expand = c_.Expandstack.checked();
+  if (in.FrameCount <= 0) return;  // nothing chosen yet
 
   // 1.
   if (!resampled) al.UseProcessed.setVisible(true);
@@ -149,7 +150,9 @@ void StackingController::StackButtonClick() {
   // 6.
   acc_.Begin(d_.planes, planeWidth_, planeHeight_, drizzle);
 
-  // 7.
+  // 7. A stack run is no alignment pass, whoever started it.
+  const bool alignPass = in.AlignPass;
+  in.AlignPass = false;
   in.StackPass = true;
   int n = CountAdmitted(t, R, cut);
   if (n == 0) n = 1;
@@ -210,6 +213,7 @@ void StackingController::StackButtonClick() {
   SetScrollPositions(W, H);
   // Later previews of video frames are no stacking pass.
   in.StackPass = false;
+  in.AlignPass = alignPass;
   if (go) {
     st_.StackExists = true;
     if (StackBuilt) StackBuilt();

@@ -65,6 +65,12 @@ TEST_F(StackingTest, SingleStillFrameOpensItsStackScaledToTheBrightestValue) {
   EXPECT_EQ(form().activePage()->name(), "WaveletPage");
 }
 
+TEST_F(StackingTest, StackWithoutInputChangesNothing) {
+  Stack();
+  EXPECT_FALSE(st().StackExists);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(StackingTest, ShiftedFrameRaisesCoverageOverItsDestinationRange) {
   SelectSequence(2, 20, 10);
   Rank(2, 1);
