@@ -180,6 +180,31 @@ TEST_F(StackingTest, StackListMirrorsTheFrameListAndTogglesSelectedLines) {
   EXPECT_FALSE(get<ui::CheckBox>("Stacklist").checked());
 }
 
+TEST_F(StackingTest, StackGraphRedCutOffLineAndGreenCurveOnlyAfterTwoFrames) {
+  SelectSequence(4, 16, 12);
+  Rank(4, 3);
+  auto count = [&](ui::Color c, int column = -1) {
+    const ui::Bitmap24& g = get<ui::Image>("StackGraph").picture();
+    int n = 0;
+    for (int y = 0; y < g.height(); ++y)
+      for (int x = 0; x < g.width(); ++x)
+        if ((column < 0 || x == column) && g.pixel(x, y) == c) ++n;
+    return n;
+  };
+  ui.queueAnswer(ui::DialogResult::Yes);
+  slider().setValue(0);
+  Stack();
+  EXPECT_EQ(count(ui::colors::Green), 0);
+  EXPECT_EQ(count(ui::colors::Red, 0), get<ui::Image>("StackGraph").picture().height());
+  slider().setValue(3);
+  Stack();
+  EXPECT_GT(count(ui::colors::Green), 0);
+  EXPECT_EQ(st().StackedCount, 4);
+  for (int j = 1; j <= 4; ++j) EXPECT_TRUE(std::isfinite(table().ranks[j].StackQuality)) << j;
+  slider().setValue(2);  // the red line follows: x = Round(307 * 2 / 3) = 205 (the green curve crosses it)
+  EXPECT_GE(count(ui::colors::Red, 205), get<ui::Image>("StackGraph").picture().height() / 2);
+}
+
 TEST_F(StackingTest, SelectionLabelsUseTheLargestDifferencePerBoxPixel) {
   SelectSequence(3, 16, 12);
   Rank(3, 1);
