@@ -399,6 +399,39 @@ TEST_F(CalibrationFiles, FitsVariantsAndTheirUnits) {
   EXPECT_FLOAT_EQ(planes.FlatPlanes[1].Get(1, 0), 1.5f);
 }
 
+TEST_F(CalibrationFiles, TooLargeBmpIsCutWithAWarning) {
+  ui::Bitmap24 b(4100, 2);
+  b.fill(ui::Color(3, 3, 3));
+  ui::SaveBmpFile(dir.file("wide.bmp"), b);
+  auto r = LoadCalibrationFile(ui, planes, st, true, dir.file("wide.bmp"), calBmp, false);
+  EXPECT_TRUE(r.loaded);
+  EXPECT_EQ(st.FlatWidth, 4096);
+  EXPECT_EQ(st.FlatHeight, 2);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, " Warning: flatfield too large , truncated !");
+  EXPECT_FLOAT_EQ(planes.FlatPlanes[2].Get(4095, 1), 1.0f);
+}
+
+TEST_F(CalibrationFiles, UnsupportedDepthStopsTheLoading) {
+  // A FITS header with BITPIX 8: refused, and no values are used.
+  std::string h;
+  auto card = [&](const std::string& c) { h += c + std::string(80 - c.size(), ' '); };
+  card("SIMPLE  =                    T");
+  card("BITPIX  =                    8");
+  card("NAXIS   =                    2");
+  card("NAXIS1  =                    2");
+  card("NAXIS2  =                    2");
+  card("END");
+  h += std::string(2880 - h.size(), ' ') + std::string(2880, '\0');
+  pxtest::WriteText(dir.file("b8.fit"), h);
+  auto r = LoadCalibrationFile(ui, planes, st, false, dir.file("b8.fit"), calFits, false);
+  EXPECT_FALSE(r.loaded);
+  EXPECT_FALSE(r.hideUseBox);
+  ASSERT_FALSE(ui.messages.empty());
+  EXPECT_EQ(ui.messages.back().text, "unsupported fits format");
+  EXPECT_EQ(st.DarkWidth, 0);
+}
+
 TEST_F(CalibrationFiles, TooLargeFitsIsRefusedWithItsMessage) {
   std::vector<int32_t> v(4097, 1);
   formats::WriteFitsImage16(dir.file("big.fit"), 4097, 1, v, 0);
