@@ -135,8 +135,8 @@ void StackingController::StackButtonClick() {
       minY = std::min(minY, rec.ShiftY);
       maxY = std::max(maxY, rec.ShiftY);
     }
-    st_.ExpandedWidth = std::min(W + maxX - minX - 1, kMaxSide);
-    st_.ExpandedHeight = std::min(H + maxY - minY - 1, kMaxSide);
+    st_.ExpandedWidth = std::clamp(W + maxX - minX - 1, 1, kMaxSide);
+    st_.ExpandedHeight = std::clamp(H + maxY - minY - 1, 1, kMaxSide);
     st_.ExpandOffsetX = maxX;
     st_.ExpandOffsetY = maxY;
     c_.Stackimagesize.setCaption("Image : " + std::to_string(st_.ExpandedWidth) + "x" +

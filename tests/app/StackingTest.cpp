@@ -129,6 +129,22 @@ TEST_F(StackingTest, OneFrameQuestionAndAnEmptySelection) {
   EXPECT_EQ(get<ui::Image>("Stackimage").picture().pixel(3, 3), ui::Color(0, 0, 0));
 }
 
+TEST_F(StackingTest, CancelKeepsAndNormalisesWhatWasAdded) {
+  SelectSequence(5, 16, 12);
+  Rank(5, 4);
+  int calls = 0;
+  ui.onProcessEvents = [&] {
+    if (++calls == 3) in().CancelRequested = true;
+  };
+  Stack();
+  ui.onProcessEvents = nullptr;
+  EXPECT_TRUE(st().StackExists);
+  EXPECT_EQ(Cov(5, 5), 2.0f);
+  EXPECT_NEAR(planes().StackPlanes[1].Get(5, 5), 60.0f, 1e-3);
+  EXPECT_FALSE(in().StackPass);
+  EXPECT_EQ(ui.cursor(), ui::Cursor::Normal);
+}
+
 TEST_F(StackingTest, VanishedFramesAreReportedOnceAndTheRestIsStacked) {
   SelectSequence(4, 16, 12);
   Rank(4, 3);
