@@ -129,6 +129,20 @@ TEST_F(StackingTest, OneFrameQuestionAndAnEmptySelection) {
   EXPECT_EQ(get<ui::Image>("Stackimage").picture().pixel(3, 3), ui::Color(0, 0, 0));
 }
 
+TEST_F(StackingTest, DeinterlacedFieldsUseTheirOwnShifts) {
+  SelectSequence(2, 16, 12);
+  Rank(2, 1);
+  table()[1].ShiftXa = 3;  // first field
+  table()[1].ShiftX = 0;   // second field
+  get<ui::CheckBox>("Interlaced").setChecked(true);
+  get<ui::RadioGroup>("interlaceinterpolation").setItemIndex(0);  // "none": each field its own rows
+  Stack();
+  EXPECT_EQ(Cov(0, 2), 2.0f);   // even row, first field of both frames
+  EXPECT_EQ(Cov(15, 2), 1.0f);  // beyond the shifted field's reach
+  EXPECT_EQ(Cov(15, 3), 2.0f);  // odd row, second field, no shift
+  EXPECT_EQ(Cov(0, 3), 2.0f);
+}
+
 TEST_F(StackingTest, CancelKeepsAndNormalisesWhatWasAdded) {
   SelectSequence(5, 16, 12);
   Rank(5, 4);
