@@ -217,8 +217,10 @@ void MainForm::WireStacking() {
     return std::array<float, 3>{ws.wavelet.LumWeightR, ws.wavelet.LumWeightG, ws.wavelet.LumWeightB};
   };
   st.SizeLaterViews = [this](int w, int h) {
-    waveletControls.ProcessImage.picture().setSize(w, h);
-    waveletControls.ProcessImage.invalidate();
+    for (ui::Image* view : {&waveletControls.ProcessImage, &finishControls.RotateImage}) {
+      view->picture().setSize(w, h);
+      view->invalidate();
+    }
   };
   st.ShowLaterPages = [this] {
     shell.WaveletPage.setVisible(true);
