@@ -77,7 +77,6 @@ void StackingController::StackButtonClick() {
   const bool expand = c_.Expandstack.checked();
   if (in.FrameCount <= 0) return;  // nothing chosen yet
 
-  // 1.
   if (!resampled) al.UseProcessed.setVisible(true);
   in.CancelRequested = false;
   st_.ExpandOffsetX = st_.ExpandOffsetY = 0;
@@ -86,7 +85,7 @@ void StackingController::StackButtonClick() {
   s_.ui.setCursor(ui::Cursor::Busy);
   s_.progress.start("Stacking frames");
 
-  // 2. Stack size.
+  // Stack size and view scale.
   frameWidth_ = std::clamp(in.FrameWidth, 1, kMaxSide);
   frameHeight_ = std::clamp(in.FrameHeight, 1, kMaxSide);
   factor_ = std::clamp(al.ResampleSpin.value(), 1.0, 4.0);
@@ -114,15 +113,14 @@ void StackingController::StackButtonClick() {
   runResample_ = resampled && !drizzle;
   c_.Stackimagesize.setCaption("Image : " + std::to_string(W) + "x" + std::to_string(H));
 
-  // 3.
   if (SizeLaterViews) SizeLaterViews(W, H);
 
-  // 4.
+  // The selection.
   const int R = std::clamp(c_.StackSlider.value(), 0, frames::MaxFrames - 1);
   const float cut = DifferenceCut(MaxDifference(t, std::clamp(c_.StackSlider.max(), 0, frames::MaxFrames - 1)),
                                   c_.differencecutslider.value());
 
-  // 5.
+  // Expanded canvas: grown by the shift range of the admitted frames.
   planeWidth_ = W;
   planeHeight_ = H;
   if (expand) {
@@ -147,10 +145,9 @@ void StackingController::StackButtonClick() {
   if (AllocateImageBuffers) AllocateImageBuffers(planeWidth_, planeHeight_);
   else frames::AllocatePlanes(d_.planes, planeWidth_, planeHeight_);
 
-  // 6.
   acc_.Begin(d_.planes, planeWidth_, planeHeight_, drizzle);
 
-  // 7. A stack run is no alignment pass, whoever started it.
+  // A stack run is no alignment pass, whoever started it.
   const bool alignPass = in.AlignPass;
   in.AlignPass = false;
   in.StackPass = true;
@@ -161,14 +158,12 @@ void StackingController::StackButtonClick() {
   st_.LumiChannelSeen = false;
   readErrorShown_ = false;
 
-  // 8.
   bool go = true;
   if (n == 1 && !in.SingleImage)
     go = s_.ui.messageBox("Only one frame to stack, continue ??? ", ui::MsgKind::Warning, ui::ButtonsYesCancel) ==
          ui::DialogResult::Yes;
 
   if (go) {
-    // 9.
     int j = 0;
     for (int k = 0; k <= R; ++k) {
       if (!Admits(t, k, R, cut)) continue;
@@ -181,9 +176,8 @@ void StackingController::StackButtonClick() {
       ReadStackFrame(t.ranks[k].FrameIndex);
       if (j < frames::MaxFrames) t.ranks[j].StackQuality = MeasureStackQuality();
     }
-    // 10.
     StackSliderChange();
-    // 11.
+    // Final size: resampling keeps one more column and row, which stay 0.
     if (drizzle) {
       W = std::min(px::Round(2.0 * frameWidth_) - 1, kMaxSide);
       H = std::min(px::Round(2.0 * frameHeight_) - 1, kMaxSide);
@@ -200,14 +194,12 @@ void StackingController::StackButtonClick() {
     H = std::min(H, planeHeight_ + 1);
     in.ImageWidth = W;
     in.ImageHeight = H;
-    // 12 - 14.
     FinishStack(W, H);
   } else {
     W = planeWidth_;
     H = planeHeight_;
   }
 
-  // 15.
   s_.ui.setCursor(ui::Cursor::Normal);
   s_.progress.hide();
   SetScrollPositions(W, H);
