@@ -1,5 +1,8 @@
 #include "app/MainForm.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/ShellControls.h"
 #include "app/SystemInfo.h"
 #include "app/UserSettings.h"
@@ -54,10 +57,13 @@ MainForm::MainForm(ui::UiServices& ui)
   inputSelection_ = std::make_unique<frames::InputSelection>(services_, ws.table, ws.input, input, *frameSource_,
                                                              *navigation_);
   registration_ = std::make_unique<registration::RegistrationController>(services_, ws.reg, aligning);
-  stacking_ = std::make_unique<stacking::StackingController>(services_, stackingControls);
+  stacking_ = std::make_unique<stacking::StackingController>(
+      services_, stackingControls,
+      stacking::StackingDeps{ws.table, ws.input, ws.planes, input, *frameSource_, aligning, ws.reg, ws.stack});
   wavelets_ = std::make_unique<wavelets::WaveletController>(services_, waveletControls);
   WireShell();
   WireInput();
+  WireStacking();
 
   AddDump("form", [this] { return form_.toJson(); });
   AddDump("input", [this] {
@@ -199,6 +205,89 @@ void MainForm::WireInput() {
     form_.setActivePage(shell.WaveletPage);
   };
   form_.OnDropFiles = [this](const std::vector<std::string>& files) { inputSelection_->DropFiles(files); };
+}
+
+// Stacking's seams and its state for the batch tool.
+void MainForm::WireStacking() {
+  auto& st = *stacking_;
+  st.DrawAlignGraph = [this] { registration_->DrawAlignGraph(); };
+  st.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
+  st.Engine = [this]() -> registration::FftEngine& { return registration_->Engine(); };
+  st.LuminanceWeights = [this] {
+    return std::array<float, 3>{ws.wavelet.LumWeightR, ws.wavelet.LumWeightG, ws.wavelet.LumWeightB};
+  };
+  st.SizeLaterViews = [this](int w, int h) {
+    for (ui::Image* view : {&waveletControls.ProcessImage, &finishControls.RotateImage}) {
+      view->picture().setSize(w, h);
+      view->invalidate();
+    }
+  };
+  st.ShowLaterPages = [this] {
+    shell.WaveletPage.setVisible(true);
+    shell.FinalPage.setVisible(true);
+  };
+  st.ShowStackingPage = [this] {
+    shell.StackingPage.setVisible(true);
+    form_.setActivePage(shell.StackingPage);
+  };
+  // The feature point of a new input also centres resampled stacking's window.
+  auto setFeature = inputSelection_->SetFeaturePoint;
+  inputSelection_->SetFeaturePoint = [this, setFeature](int x, int y) {
+    if (setFeature) setFeature(x, y);
+    ws.stack.StackX = x;
+    ws.stack.StackY = y;
+  };
+  AddDump("stack", [this] {
+    const auto& s = ws.stack;
+    const auto& p = ws.planes;
+    px::Json j = px::Json::object();
+    const int w = s.StackWidth, h = s.StackHeight;
+    j["StackExists"] = s.StackExists;
+    j["width"] = w;
+    j["height"] = h;
+    j["StackMax"] = s.StackMax;
+    j["StackMin"] = s.StackMin;
+    j["StackedCount"] = s.StackedCount;
+    j["ExpandOffsetX"] = s.ExpandOffsetX;
+    j["ExpandOffsetY"] = s.ExpandOffsetY;
+    j["ImageCaption"] = stackingControls.Stackimagesize.caption();
+    j["InfoLabel"] = stackingControls.StackInfoLabel.caption();
+    j["RxLabel4"] = stackingControls.RxLabel4.caption();
+    const bool ok = w > 0 && h > 0 && !p.CoveragePlane.empty() && p.CoveragePlane.nominalWidth() >= w - 1;
+    if (ok) {
+      float cmin = 3e38f, cmax = -3e38f;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          cmin = std::min(cmin, p.CoveragePlane.Get(x, y));
+          cmax = std::max(cmax, p.CoveragePlane.Get(x, y));
+        }
+      j["coverageMin"] = cmin;
+      j["coverageMax"] = cmax;
+      // A checksum per plane: the sum of its values and an order-sensitive hash of their bits.
+      const char* names[] = {"R", "G", "B", "L"};
+      px::Json planes = px::Json::object();
+      for (int k = 0; k < 4; ++k) {
+        double sum = 0;
+        uint64_t hash = 1469598103934665603ull;
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            float v = p.StackPlanes[k].Get(x, y);
+            sum += v;
+            uint32_t bits;
+            std::memcpy(&bits, &v, 4);
+            hash = (hash ^ bits) * 1099511628211ull;
+          }
+        px::Json e = px::Json::object();
+        e["sum"] = sum;
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+        e["hash"] = std::string(text);
+        planes[names[k]] = e;
+      }
+      j["planes"] = planes;
+    }
+    return j;
+  });
 }
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.

@@ -6,6 +6,7 @@
 #include "frames/InputState.h"
 #include "frames/NavigationState.h"
 #include "registration/RegistrationState.h"
+#include "stacking/StackingState.h"
 #include "wavelets/WaveletState.h"
 
 namespace app {
@@ -17,6 +18,7 @@ struct Workspace {
   frames::ProcessArea area;
   frames::NavigationState nav;
   registration::RegistrationState reg;
+  stacking::StackingState stack;
   wavelets::WaveletState wavelet;
   finish::ToneState tone;
 };

@@ -144,13 +144,18 @@ namespace {
 class HorizontalRows {
  public:
   HorizontalRows(const ui::Bitmap24& src, const ResampleContributors& cx, int dstWidth, int slots)
-      : src_(src), cx_(cx), width_(dstWidth) {
+      : src_(&src), cx_(cx), width_(dstWidth) {
     stride_ = (dstWidth * 3 + 1 + 15) / 16 * 16;
     rows_.assign(static_cast<size_t>(stride_) * slots, 0.0f);
     tags_.assign(slots, -1);
     pixels_.assign(static_cast<size_t>(src.width()) * 4 + 4, 0.0f);
   }
   int stride() const { return stride_; }
+  // Another source of the same size: the ring is emptied.
+  void Rebind(const ui::Bitmap24& src) {
+    src_ = &src;
+    std::fill(tags_.begin(), tags_.end(), -1);
+  }
 
   const float* Row(int y) {
     const int slot = y % static_cast<int>(tags_.size());
@@ -164,8 +169,8 @@ class HorizontalRows {
 
  private:
   void Compute(int y, float* out) {
-    const uint8_t* s = src_.row(y);
-    const int w = src_.width();
+    const uint8_t* s = src_->row(y);
+    const int w = src_->width();
     float* p = pixels_.data();
     for (int j = 0; j < w; ++j) {
       p[4 * j + 0] = s[3 * j + 0];
@@ -197,7 +202,7 @@ class HorizontalRows {
 #endif
   }
 
-  const ui::Bitmap24& src_;
+  const ui::Bitmap24* src_;
   const ResampleContributors& cx_;
   int width_;
   int stride_ = 0;
@@ -246,40 +251,81 @@ void VerticalRow(const float* const* rows, const float* weight, int count, int n
 
 }  // namespace
 
-void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support) {
+// Everything one resize of given sizes and kernel needs besides the pictures.
+struct Resampler::Plan {
+  Plan(const ui::Bitmap24& src, int dstW, int dstH, ResampleKernel kernel, float support)
+      : srcW(src.width()),
+        srcH(src.height()),
+        dstW(dstW),
+        dstH(dstH),
+        kernel(kernel),
+        support(support),
+        cx(BuildResampleContributors(srcW, dstW, kernel, support)),
+        cy(BuildResampleContributors(srcH, dstH, kernel, support)),
+        rows(src, cx, dstW, Slots(cy, dstH, srcH)) {}
+
+  // Ring size: the widest range of source rows any output row reads, so the rows of one
+  // output row never evict each other.
+  static int Slots(const ResampleContributors& cy, int dstH, int srcH) {
+    int slots = 1;
+    for (int r = 0; r < dstH; ++r) {
+      if (cy.first[r] == cy.first[r + 1]) continue;
+      const auto [lo, hi] =
+          std::minmax_element(cy.source.begin() + cy.first[r], cy.source.begin() + cy.first[r + 1]);
+      slots = std::max(slots, *hi - *lo + 1);
+    }
+    return std::min(slots, srcH);
+  }
+
+  bool Fits(const ui::Bitmap24& src, int w, int h, ResampleKernel k, float sup) const {
+    return src.width() == srcW && src.height() == srcH && w == dstW && h == dstH && k == kernel && sup == support;
+  }
+
+  void Run(const ui::Bitmap24& src, ui::Bitmap24& dst) {
+    rows.Rebind(src);
+    const int n = dstW * 3;
+    for (int r = 0; r < dstH; ++r) {
+      const int count = cy.first[r + 1] - cy.first[r];
+      rowPointers.resize(count);
+      for (int k = 0; k < count; ++k) rowPointers[k] = rows.Row(cy.source[cy.first[r] + k]);
+      VerticalRow(rowPointers.data(), cy.weight.data() + cy.first[r], count, n, rows.stride(), dst.row(r));
+    }
+  }
+
+  int srcW, srcH, dstW, dstH;
+  ResampleKernel kernel;
+  float support;
+  ResampleContributors cx, cy;
+  HorizontalRows rows;
+  std::vector<const float*> rowPointers;
+};
+
+Resampler::Resampler() = default;
+Resampler::~Resampler() = default;
+
+void Resampler::Run(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support) {
   if (src.width() <= 0 || src.height() <= 0) throw px::PelinoxaError("Source bitmap too small");
   if (!kernel || !(support >= 0.0f && support <= 1000.0f)) throw px::PelinoxaError("Invalid resampling filter");
   if (&src == &dst) {
     const ui::Bitmap24 copy = src;
-    ResampleImage(copy, dst, kernel, support);
+    Run(copy, dst, kernel, support);
     return;
   }
-  const int dstW = dst.width(), dstH = dst.height();
-  if (dstW <= 0 || dstH <= 0) return;
-  const int srcH = src.height();
+  if (dst.width() <= 0 || dst.height() <= 0) return;
+  if (!plan_ || !plan_->Fits(src, dst.width(), dst.height(), kernel, support))
+    plan_ = std::make_unique<Plan>(src, dst.width(), dst.height(), kernel, support);
+  plan_->Run(src, dst);
+}
 
-  const ResampleContributors cx = BuildResampleContributors(src.width(), dstW, kernel, support);
-  const ResampleContributors cy = BuildResampleContributors(srcH, dstH, kernel, support);
+void Resampler::Run(const ui::Bitmap24& src, ui::Bitmap24& dst, int filterIndex) {
+  if (filterIndex < 0 || filterIndex >= kResampleFilterCount)
+    throw px::PelinoxaError("Unknown resampling filter " + std::to_string(filterIndex));
+  const ResampleFilter& f = ResampleFilters()[filterIndex];
+  Run(src, dst, f.kernel, f.support);
+}
 
-  // Ring size: the widest range of source rows any output row reads, so the rows of one
-  // output row never evict each other.
-  int slots = 1;
-  for (int r = 0; r < dstH; ++r) {
-    if (cy.first[r] == cy.first[r + 1]) continue;
-    const auto [lo, hi] = std::minmax_element(cy.source.begin() + cy.first[r], cy.source.begin() + cy.first[r + 1]);
-    slots = std::max(slots, *hi - *lo + 1);
-  }
-  slots = std::min(slots, srcH);
-
-  HorizontalRows rows(src, cx, dstW, slots);
-  std::vector<const float*> rowPointers;
-  const int n = dstW * 3;
-  for (int r = 0; r < dstH; ++r) {
-    const int count = cy.first[r + 1] - cy.first[r];
-    rowPointers.resize(count);
-    for (int k = 0; k < count; ++k) rowPointers[k] = rows.Row(cy.source[cy.first[r] + k]);
-    VerticalRow(rowPointers.data(), cy.weight.data() + cy.first[r], count, n, rows.stride(), dst.row(r));
-  }
+void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support) {
+  Resampler().Run(src, dst, kernel, support);
 }
 
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, int filterIndex) {

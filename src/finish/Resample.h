@@ -3,6 +3,7 @@
 // picture, then one vertical pass, with one of seven kernels. Corner pixels map onto corner
 // pixels; borders are mirrored; channel sums are clamped to 0 … 255 and rounded half to even.
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "ui/Bitmap24.h"
@@ -44,6 +45,23 @@ int ResampleFilterIndexForItem(int itemIndex);
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support);
 // The same with a filter table index 0 … 6 (anything else throws px::PelinoxaError).
 void ResampleImage(const ui::Bitmap24& src, ui::Bitmap24& dst, int filterIndex);
+
+// The same resize repeated on pictures of unchanging sizes (stacking enlarges every frame):
+// the contributors and row buffers are kept from one call to the next and remade only when
+// a size or the filter changes. Results equal ResampleImage's.
+class Resampler {
+ public:
+  Resampler();
+  ~Resampler();
+  Resampler(const Resampler&) = delete;
+  Resampler& operator=(const Resampler&) = delete;
+  void Run(const ui::Bitmap24& src, ui::Bitmap24& dst, ResampleKernel kernel, float support);
+  void Run(const ui::Bitmap24& src, ui::Bitmap24& dst, int filterIndex);
+
+ private:
+  struct Plan;
+  std::unique_ptr<Plan> plan_;
+};
 
 // Contributors of one pass: for output index i, entries first[i] … first[i + 1] - 1 of
 // source (already mirrored into 0 … srcLen - 1) and weight, in ascending order of the

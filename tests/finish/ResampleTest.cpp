@@ -292,3 +292,17 @@ TEST(ResampleImageTest, EmptyTargetOrSamePicture_IsHandled) {
   ResampleImage(same, same, finish::kMitchell);
   EXPECT_EQ(same, Resampled(src, 6, 6, finish::kMitchell));
 }
+
+TEST(ResampleImageTest, ReusedResampler_MatchesOneOffResizesAcrossPicturesAndSizes) {
+  finish::Resampler r;
+  for (int seed : {1, 2, 3}) {
+    const Bitmap24 src = TestPicture(17, 11, seed);
+    Bitmap24 dst(33, 21);
+    r.Run(src, dst, finish::kBell);
+    EXPECT_EQ(dst, Resampled(src, 33, 21, finish::kBell)) << seed;
+  }
+  const Bitmap24 other = TestPicture(9, 9, 4);
+  Bitmap24 dst(20, 15);
+  r.Run(other, dst, finish::kLanczos3);
+  EXPECT_EQ(dst, Resampled(other, 20, 15, finish::kLanczos3));
+}

@@ -22,6 +22,7 @@
 #include "base/Files.h"
 #include "base/Json.h"
 #include "base/Numbers.h"
+#include "ui/BmpCodec.h"
 
 using namespace samplegen;
 
@@ -46,6 +47,7 @@ struct Options {
   double fps = 25;
   bool openDml = false;
   std::string truth;
+  std::string truthImage;
 };
 
 const char* kUsage =
@@ -66,7 +68,9 @@ const char* kUsage =
     "  --noise N                    noise sigma in levels at black (4)\n"
     "  --fps F                      frame rate written to the AVI (25)\n"
     "  --opendml                    OpenDML AVI (for files beyond 1 GiB)\n"
-    "  --truth FILE                 write the truth as JSON\n";
+    "  --truth FILE                 write the truth as JSON\n"
+    "  --truth-image FILE           write frame 0 without noise and with the least seeing blur\n"
+    "                               (sigma 0.3) as a 24-bit BMP: the scene the frames show\n";
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::fprintf(stderr, "pelinoxa-samplegen: %s\n%s", problem.c_str(), kUsage);
@@ -142,6 +146,8 @@ Options Parse(int argc, char** argv) {
       o.openDml = true;
     } else if (a == "--truth") {
       o.truth = value();
+    } else if (a == "--truth-image") {
+      o.truthImage = value();
     } else {
       Usage("unknown option " + a);
     }
@@ -302,6 +308,16 @@ int Run(const Options& o) {
     }
   }
   sink->finish();
+  if (!o.truthImage.empty()) {
+    FrameSpec spec;
+    spec.field[0] = spec.field[1] = s.field0[0];
+    spec.sigma = 0.3;
+    spec.dispersion = o.dispersion;
+    spec.noise = 0;
+    ui::Bitmap24 picture;
+    renderers[0].render(spec, picture);
+    ui::SaveBmpFile(o.truthImage, picture);
+  }
   if (!o.truth.empty()) px::WriteFileAtomic(o.truth, Truth(o, s, *sink).dump(1) + "\n");
   return 0;
 }
