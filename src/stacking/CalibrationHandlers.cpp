@@ -22,27 +22,20 @@ bool StackingController::LoadCalibration(bool flat, const std::string& path, int
   return r.loaded;
 }
 
-void StackingController::LoadDarkframeClick() {
+void StackingController::AskCalibrationFile(bool flat) {
   ui::FileDialogRequest rq;
-  rq.title = "Load Darkframe";
+  rq.title = flat ? "Load Flatfield" : "Load Darkframe";
   rq.filter = kCalibrationFilter;
-  rq.filterIndex = std::max(st_.DarkFileType, 1);
+  rq.filterIndex = std::max(flat ? st_.FlatFileType : st_.DarkFileType, 1);
   rq.initialDir = d_.input.InputDir;
   auto res = s_.ui.fileDialog(rq);
   if (!res.accepted || res.files.empty()) return;
-  LoadCalibration(false, res.files.front(), std::clamp(res.filterIndex, 1, 3), false);
+  LoadCalibration(flat, res.files.front(), std::clamp(res.filterIndex, 1, 3), false);
 }
 
-void StackingController::FlatfieldbuttonClick() {
-  ui::FileDialogRequest rq;
-  rq.title = "Load Flatfield";
-  rq.filter = kCalibrationFilter;
-  rq.filterIndex = std::max(st_.FlatFileType, 1);
-  rq.initialDir = d_.input.InputDir;
-  auto res = s_.ui.fileDialog(rq);
-  if (!res.accepted || res.files.empty()) return;
-  LoadCalibration(true, res.files.front(), std::clamp(res.filterIndex, 1, 3), false);
-}
+void StackingController::LoadDarkframeClick() { AskCalibrationFile(false); }
+
+void StackingController::FlatfieldbuttonClick() { AskCalibrationFile(true); }
 
 bool StackingController::LoadDarkframe(const std::string& path, int type) {
   if (!px::FileExists(path)) {

@@ -96,6 +96,7 @@ class StackingController {
   AccumulateOptions MakeOptions();
   void FinishStack(int width, int height);
   void SetScrollPositions(int width, int height);
+  void AskCalibrationFile(bool flat);
   bool LoadCalibration(bool flat, const std::string& path, int type, bool fromProject);
   std::string InputCaption() const;
   bool colour() const { return colourStack_.checked(); }
