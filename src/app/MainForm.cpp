@@ -53,11 +53,14 @@ MainForm::MainForm(ui::UiServices& ui)
   navigation_ = std::make_unique<frames::FrameNavigation>(services_, ws.table, ws.input, ws.nav, input, *frameSource_);
   inputSelection_ = std::make_unique<frames::InputSelection>(services_, ws.table, ws.input, input, *frameSource_,
                                                              *navigation_);
-  registration_ = std::make_unique<registration::RegistrationController>(services_, ws.reg, aligning);
+  registration_ = std::make_unique<registration::RegistrationController>(
+      services_, ws.reg, aligning,
+      registration::RegistrationContext{ws.table, ws.input, ws.nav, input, *frameSource_, *navigation_, ws.tone});
   stacking_ = std::make_unique<stacking::StackingController>(services_, stackingControls);
   wavelets_ = std::make_unique<wavelets::WaveletController>(services_, waveletControls);
   WireShell();
   WireInput();
+  WireRegistration();
 
   AddDump("form", [this] { return form_.toJson(); });
   AddDump("input", [this] {
@@ -185,8 +188,6 @@ void MainForm::WireInput() {
     stacking_->StackSliderChange();
     stacking_->StackButtonClick();
   };
-  registration_->RunStacking = [this] { stacking_->StackButtonClick(); };
-  registration_->RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
@@ -199,6 +200,52 @@ void MainForm::WireInput() {
     form_.setActivePage(shell.WaveletPage);
   };
   form_.OnDropFiles = [this](const std::vector<std::string>& files) { inputSelection_->DropFiles(files); };
+}
+
+// The registration stage: its per-frame step, the feature click, the seams into stacking and
+// its state for the batch tool.
+void MainForm::WireRegistration() {
+  auto& reg = *registration_;
+  frameSource_->RegisterFrame = [this] { registration_->RegisterFrame(); };
+  input.PreviewImage.OnMouseDown = [this](const ui::MouseEvent& e) { registration_->PreviewImageMouseDown(e.x, e.y); };
+  reg.RunStacking = [this] { stacking_->StackButtonClick(); };
+  reg.RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
+  auto calibration = [this](std::array<frames::Single2dArray, 3>& planes, const ui::CheckBox& use) {
+    const frames::Single2dArray& g = planes[frames::G];
+    return use.checked() && !g.empty() ? &g : nullptr;
+  };
+  reg.Darkframe = [this, calibration] { return calibration(ws.planes.DarkPlanes, input.UseDarkFrame); };
+  reg.Flatfield = [this, calibration] { return calibration(ws.planes.FlatPlanes, input.UseFlatfield); };
+  AddDump("registration", [this] {
+    const auto& r = ws.reg;
+    px::Json j = px::Json::object();
+    px::Json feature = px::Json::object();
+    feature["HotX"] = r.HotX;
+    feature["HotY"] = r.HotY;
+    j["feature"] = feature;
+    px::Json box = px::Json::object();
+    box["BoxX"] = r.BoxX;
+    box["BoxY"] = r.BoxY;
+    box["FFTSize"] = registration_->Engine().FFTSize();
+    j["box"] = box;
+    j["RefFrame"] = r.RefFrame;
+    j["WorkStatus"] = static_cast<int>(r.WorkStatus);
+    px::Json track = px::Json::object();
+    track["TrackX"] = r.TrackX;
+    track["TrackY"] = r.TrackY;
+    track["TrackVX"] = r.TrackVX;
+    track["TrackVY"] = r.TrackVY;
+    j["tracking"] = track;
+    j["LastPeak"] = r.LastPeak;
+    j["FilterRadius2"] = r.FilterRadius2;
+    j["ResampleFactor"] = r.ResampleFactor;
+    j["AutoStack"] = registration_->AutoStack();
+    j["OptimizerTotal"] = registration_->OptimizerTotal();
+    j["OptimizerPassSum"] = registration_->OptimizerPassSum();
+    j["FFTWindowCaption"] = aligning.FFTWindow.caption();
+    j["Log"] = aligning.Memo2.text();
+    return j;
+  });
 }
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.

@@ -115,6 +115,7 @@ class MainForm {
  private:
   void WireShell();
   void WireInput();
+  void WireRegistration();
   void ResetStagesForNewInput();
   void PageChange();
   void StoreFormSettings();
