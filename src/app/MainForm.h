@@ -98,6 +98,7 @@ class MainForm {
   frames::FrameSource& frameSource() { return *frameSource_; }
   frames::FrameNavigation& navigation() { return *navigation_; }
   frames::InputSelection& inputSelection() { return *inputSelection_; }
+  registration::RegistrationController& registration() { return *registration_; }
 
   // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
   // join when the project loaders are built.
