@@ -94,8 +94,20 @@ void RegistrationController::RunOptimizerPass() {
       x_.inputControls.Frames.setCaption("Processing frame " + std::to_string(shown + 1) + " of " +
                                          std::to_string(in.SelectedCount));
     }
-    const bool good = best > 0 && table.ranks[p].RankQuality / best * 100.0 >= lowq;
-    if (!((!fast || table[f].OptimizeGain > pct) && good)) continue;
+    auto candidate = [&](int q) {
+      const int g = std::clamp(table.ranks[q].FrameIndex, 0, frames::MaxFrames - 1);
+      const bool good = best > 0 && table.ranks[q].RankQuality / best * 100.0 >= lowq;
+      return table[g].Excluded == 0 && (!fast || table[g].OptimizeGain > pct) && good;
+    };
+    if (!candidate(p)) continue;
+    // The next candidate's frame decodes while this one is searched.
+    prefetchFrame_ = -1;
+    if (!in.stillInput())
+      for (int q = p + 1; q <= m; ++q)
+        if (candidate(q)) {
+          prefetchFrame_ = table.ranks[q].FrameIndex;
+          break;
+        }
 
     suppressSliderChange_ = true;
     c_.AlignSlider.setValue(p);
@@ -117,6 +129,7 @@ void RegistrationController::RunOptimizerPass() {
     s_.ui.processEvents();
     if (in.CancelRequested) break;
   }
+  prefetchFrame_ = -1;
   c_.Memo2.add("Dif:" + px::FloatToStr(optimizerPassSum_));
   if (in.CancelRequested) return;
 
@@ -161,6 +174,7 @@ void RegistrationController::OptimizeFrame(int f) {
 
   // 3. The frame, with the other field rebuilt.
   LoadFrameForShow(f);
+  if (prefetchFrame_ >= 0 && (!interlaced || in.FieldIndex == 1)) x_.source.PrefetchAviFrame(in.AviPath, prefetchFrame_);
   const int frameW = in.ImageWidth, frameH = in.ImageHeight;
   in.ImageWidth = savedW;
   in.ImageHeight = savedH;

@@ -155,6 +155,7 @@ class RegistrationController {
   double lastDisplay_ = -1e18;
   bool inRun_ = false;
   bool suppressSliderChange_ = false;
+  int prefetchFrame_ = -1;  // the optimizer's next frame, decoded on the side
   bool displayNow_ = true;  // the pictures of the current frame are drawn
 };
 
