@@ -287,6 +287,76 @@ TEST_F(Registration, LostAlignmentQuestion_NoKeepsTheAutomaticShift) {
   EXPECT_EQ(Rec(2).ShiftX, Expected(files, {{0, 0}, {2, 1}, {-3, 2}}, 2).dx);
 }
 
+TEST_F(Registration, OptimizerPass_MendsAShiftOffByOne_AndFastOptimizeSkipsSmallGains) {
+  const std::vector<Offset> offsets = {{0, 0}, {3, 2}, {-4, 1}, {2, -3}};
+  auto files = ShiftedSequence(offsets);
+  SelectInput(files, 2);
+  al().AutoOptimize.setChecked(false);
+  ClickFeature(100, 80);
+  get<ui::Button>("Allignallbutton").userClick();
+  al().OptimizeQualitySpin.setValue(0);  // every frame is a candidate
+  auto& t = mf->ws.table;
+  const Offset e1 = Expected(files, offsets, 1), e2 = Expected(files, offsets, 2);
+  t[1].ShiftX = e1.dx + 1;
+  t[1].Difference = 1e9f;
+  t[2].ShiftY = e2.dy - 2;
+  t[2].Difference = 1e9f;
+  t[2].OptimizeGain = 1;  // exactly "Optimize until": skipped with "Fast optimize"
+  get<ui::Button>("Optimizebutton").userClick();
+  EXPECT_EQ(t[1].ShiftX, e1.dx);
+  EXPECT_EQ(t[1].ShiftY, e1.dy);
+  // The window means are taken around the stored shift, so even the true offset leaves the
+  // mean difference squared per term.
+  EXPECT_LT(t[1].Difference, 1e4f);
+  EXPECT_GT(t[1].OptimizeGain, 0.0f);  // from the last candidate that improved
+  EXPECT_LE(t[1].OptimizeGain, 100.0f);
+  EXPECT_EQ(t[2].ShiftY, e2.dy - 2);
+  EXPECT_EQ(mf->ws.reg.WorkStatus, 3);
+  bool header = false, dif = false;
+  for (const auto& l : al().Memo2.lines()) {
+    header |= l.rfind("optimizer ", 0) == 0;
+    dif |= l.rfind("Dif:", 0) == 0;
+  }
+  EXPECT_TRUE(header);
+  EXPECT_TRUE(dif);
+  // Without "Fast optimize" the frame is visited; a search area of 2 reaches the true shift.
+  al().FastOptimize.setChecked(false);
+  get<ui::Button>("Optimizebutton").userClick();
+  EXPECT_EQ(t[2].ShiftY, e2.dy);
+  EXPECT_LT(mf->registration().OptimizerTotal(), 0.1);
+  // The picture shows the reference and the current square side by side.
+  EXPECT_EQ(al().AlignImage.picture().width(), 2 * 64 + 20);
+  EXPECT_EQ(al().AlignImage.picture().height(), 64 + 70);
+}
+
+TEST_F(Registration, DarkframeOfAnotherSize_WarnsAndTheRunGoesOn) {
+  auto files = ShiftedSequence({{0, 0}, {1, 2}});
+  SelectInput(files, 2);
+  ClickFeature(100, 80);
+  mf->ws.planes.DarkPlanes[1].Create(10, 10);
+  mf->ws.planes.DarkPlanes[1].Fill(0, 20, 20);
+  get<ui::CheckBox>("UseDarkFrame").setChecked(true);
+  get<ui::Button>("Allignallbutton").userClick();
+  EXPECT_TRUE(SawMessage(" darkframe size does not match imagesize !!"));
+  EXPECT_EQ(mf->ws.reg.WorkStatus, 3);
+}
+
+TEST_F(Registration, DarkframeOffset_IsTakenOutOfBothWindows) {
+  const std::vector<Offset> offsets = {{0, 0}, {2, -1}};
+  auto files = ShiftedSequence(offsets);
+  SelectInput(files, 2);
+  ClickFeature(100, 80);
+  // A uniform darkframe (level 10 on the x128 scale) shifts both windows alike.
+  mf->ws.planes.DarkPlanes[1].Create(200, 160);
+  mf->ws.planes.DarkPlanes[1].Fill(1280, 210, 170);
+  get<ui::CheckBox>("UseDarkFrame").setChecked(true);
+  get<ui::Button>("Allignallbutton").userClick();
+  EXPECT_FALSE(SawMessage(" darkframe size does not match imagesize !!"));
+  EXPECT_EQ(Rec(1).ShiftX, Expected(files, offsets, 1).dx);
+  EXPECT_EQ(Rec(1).ShiftY, Expected(files, offsets, 1).dy);
+  EXPECT_LT(Rec(1).Difference, 1e-3f);
+}
+
 TEST_F(Registration, OptimizerRefusesWindowsBeyondThePlanes) {
   auto files = ShiftedSequence({{0, 0}, {1, 1}}, 600, 560);
   SelectInput(files, 2);
