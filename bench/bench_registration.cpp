@@ -49,6 +49,9 @@ BENCHMARK(BM_AlignAll_Box64_NoAutoOptimize)->Unit(benchmark::kMillisecond)->UseR
 void BM_AlignAll_Box256_Defaults(benchmark::State& state) { AlignAll(state, 3, true); }
 BENCHMARK(BM_AlignAll_Box256_Defaults)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
+void BM_AlignAll_Box256_NoAutoOptimize(benchmark::State& state) { AlignAll(state, 3, false); }
+BENCHMARK(BM_AlignAll_Box256_NoAutoOptimize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
 // One optimizer pass after an align-all run without automatic optimizing; every pass starts
 // from the same gains so that each iteration visits the same frames.
 void BM_OptimizerPass_Box64(benchmark::State& state) {

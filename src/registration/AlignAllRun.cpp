@@ -209,6 +209,7 @@ void RegistrationController::AlignallButtonClick() {
     }
     s_.progress.setLine2(" ");
     s_.progress.hide();
+    c_.AlignSlider.setVisible(true);  // browsing by rank
     if (RefreshStackSelection) RefreshStackSelection();
     LogTime("End of optimizer ");
     if (auto* processImage = dynamic_cast<ui::Image*>(s_.form.find("ProcessImage")))

@@ -1,5 +1,6 @@
 // Registering the frame in the preview against the reference: correlation, peak, tracking,
 // manual re-pointing, the registration difference and the power spectrum of the aligned box.
+#pragma GCC optimize("O3", "no-math-errno")
 #include <algorithm>
 #include <cmath>
 
@@ -97,14 +98,23 @@ void RegistrationController::RegisterFrame() {
   const int bx = st_.BoxX + ox, by = st_.BoxY + oy;
   const int x0 = std::max(0, -bx), x1 = std::min(n, iw - bx);
   const int y0 = std::max(0, -by), y1 = std::min(n, ih - by);
-  for (int y = y0; y < y1; ++y) {
-    const uint8_t* row = preview.row(by + y) + static_cast<size_t>(bx) * 3;
+  // Rows are read a block at a time and written column by column, a cache line per column.
+  for (int yb = y0; yb < y1; yb += kRowBlock) {
+    const int rows = std::min(kRowBlock, y1 - yb);
+    for (int r = 0; r < rows; ++r) {
+      const uint8_t* row = preview.row(by + yb + r) + static_cast<ptrdiff_t>(bx) * 3;
+      float* buf = rowBlock_.data() + r * kBlockStride;
+      for (int x = x0; x < x1; ++x) {
+        const float v = Luminance(row + x * 3);
+        buf[x] = v;
+        sum += v;
+        largest = std::max(largest, v);
+        smallest = std::min(smallest, v);
+      }
+    }
     for (int x = x0; x < x1; ++x) {
-      const float v = Luminance(row + x * 3);
-      lum.at(x, y) = v;
-      sum += v;
-      largest = std::max(largest, v);
-      smallest = std::min(smallest, v);
+      float* col = lum.column(x) + yb;
+      for (int r = 0; r < rows; ++r) col[r] = rowBlock_[r * kBlockStride + x];
     }
   }
   // 5.
@@ -257,20 +267,31 @@ void RegistrationController::RegisterFrame() {
   e.ClearCorner(e.FFTIm);
   const int rw = std::min(iw, image1_.width()), rh = std::min(ih, image1_.height());
   double sumF = 0, sumR = 0;
-  for (int j = -h; j < h; ++j) {
-    const int fyRow = st_.HotY + ty + j, ryRow = st_.HotY + j;
-    if (fyRow < 0 || fyRow >= ih || ryRow < 0 || ryRow >= rh) continue;
-    const uint8_t* frow = preview.row(fyRow);
-    const uint8_t* rrow = image1_.row(ryRow);
-    for (int i = -h; i < h; ++i) {
-      const int fxCol = st_.HotX + tx + i, rxCol = st_.HotX + i;
-      if (fxCol < 0 || fxCol >= iw || rxCol < 0 || rxCol >= rw) continue;
-      const float fv = Luminance(frow + fxCol * 3);
-      const float rv = Luminance(rrow + rxCol * 3);
-      e.FFTRe.at(i + h, j + h) = fv;
-      e.FFTIm.at(i + h, j + h) = rv;
-      sumF += fv;
-      sumR += rv;
+  const int i0 = std::max({-h, -(st_.HotX + tx), -st_.HotX}), i1 = std::min({h, iw - st_.HotX - tx, rw - st_.HotX});
+  const int j0 = std::max({-h, -(st_.HotY + ty), -st_.HotY}), j1 = std::min({h, ih - st_.HotY - ty, rh - st_.HotY});
+  for (int jb = j0; jb < j1; jb += kRowBlock) {
+    const int rows = std::min(kRowBlock, j1 - jb);
+    for (int r = 0; r < rows; ++r) {
+      const uint8_t* frow = preview.row(st_.HotY + ty + jb + r) + static_cast<ptrdiff_t>(st_.HotX + tx) * 3;
+      const uint8_t* rrow = image1_.row(st_.HotY + jb + r) + static_cast<ptrdiff_t>(st_.HotX) * 3;
+      float* fbuf = rowBlock_.data() + r * kBlockStride + h;
+      float* rbuf = refBlock_.data() + r * kBlockStride + h;
+      for (int i = i0; i < i1; ++i) {
+        const float fv = Luminance(frow + i * 3);
+        const float rv = Luminance(rrow + i * 3);
+        fbuf[i] = fv;
+        rbuf[i] = rv;
+        sumF += fv;
+        sumR += rv;
+      }
+    }
+    for (int i = i0; i < i1; ++i) {
+      float* fc = e.FFTRe.column(i + h) + jb + h;
+      float* rc = e.FFTIm.column(i + h) + jb + h;
+      for (int r = 0; r < rows; ++r) {
+        fc[r] = rowBlock_[r * kBlockStride + i + h];
+        rc[r] = refBlock_[r * kBlockStride + i + h];
+      }
     }
   }
   const float meanF = static_cast<float>(sumF / (static_cast<double>(n) * n));

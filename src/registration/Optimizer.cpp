@@ -140,6 +140,7 @@ void RegistrationController::RunOptimizerPass() {
   optimizerTotal_ = 0.001 * total;
   s_.ui.setCursor(ui::Cursor::Normal);
   s_.progress.hide();
+  c_.AlignSlider.setVisible(true);
 }
 
 void RegistrationController::OptimizeFrame(int f) {

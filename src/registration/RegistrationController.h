@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "finish/ToneState.h"
 #include "frames/FrameNavigation.h"
@@ -155,7 +156,11 @@ class RegistrationController {
   double lastDisplay_ = -1e18;
   bool inRun_ = false;
   bool suppressSliderChange_ = false;
-  int prefetchFrame_ = -1;  // the optimizer's next frame, decoded on the side
+  int prefetchFrame_ = -1;
+  // Rows of luminance on their way into the column-major planes.
+  static constexpr int kRowBlock = 16, kBlockStride = 1025;
+  std::vector<float> rowBlock_ = std::vector<float>(kRowBlock * kBlockStride);
+  std::vector<float> refBlock_ = std::vector<float>(kRowBlock * kBlockStride);  // the optimizer's next frame, decoded on the side
   bool displayNow_ = true;  // the pictures of the current frame are drawn
 };
 
