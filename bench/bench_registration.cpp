@@ -16,14 +16,14 @@ namespace {
 
 struct AlignedApp {
   pxbench::HeadlessApp app;
-  explicit AlignedApp(const std::string& avi, int boxItem, bool autoOptimize = true) {
+  explicit AlignedApp(const std::string& avi, int boxItem, bool autoOptimize = true, int x = 320, int y = 240) {
     auto& al = app.mf->aligning;
     al.FFTsizeGroup.userSelect(boxItem);
     al.AutoOptimize.setChecked(autoOptimize);
     app.SelectVideo(avi);
     ui::MouseEvent e;
-    e.x = 320;
-    e.y = 240;
+    e.x = x;
+    e.y = y;
     app.mf->form().get<ui::Image>("PreviewImage").userMouse(ui::MouseAction::Down, e);
   }
   void Align() { app.mf->form().get<ui::Button>("Allignallbutton").userClick(); }
@@ -106,12 +106,15 @@ double Spearman(const std::vector<double>& a, const std::vector<double>& b) {
 
 // Ranking quality: Spearman correlation of Quality with the true sharpness over 500 frames of
 // varying seeing (reported as a counter).
-void RankingAgreement(benchmark::State& state, const std::string& scene) {
+void RankingAgreement(benchmark::State& state, const std::string& scene, int x = 320, int y = 240, int band = 12,
+                      int width = 5) {
   std::string avi = pxbench::Capture("seeing500_" + scene + ".avi",
                                      "--frames 500 --size 640x480 --format avi24 --blur-min 0.5 --blur-max 3 --scene " +
                                          scene + " --seed 21");
   px::Json truth = px::Json::parse(px::ReadFileText(avi + ".json"));
-  AlignedApp a(avi, 1, false);
+  AlignedApp a(avi, 1, false, x, y);
+  a.app.mf->aligning.QualityFilter.setValue(band);
+  a.app.mf->aligning.QualFilterDX.setValue(width);
   for (auto _ : state) a.Align();
   const auto& frames = truth["frame"].asArray();
   std::vector<double> q, s;
@@ -125,5 +128,11 @@ void BM_RankingSpearman_Moon(benchmark::State& state) { RankingAgreement(state, 
 BENCHMARK(BM_RankingSpearman_Moon)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 void BM_RankingSpearman_Planet(benchmark::State& state) { RankingAgreement(state, "planet"); }
 BENCHMARK(BM_RankingSpearman_Planet)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+// The box on the planet's limb.
+void BM_RankingSpearman_PlanetLimb(benchmark::State& state) { RankingAgreement(state, "planet", 455, 240); }
+BENCHMARK(BM_RankingSpearman_PlanetLimb)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+// A lower quality band (profile entries 4..8) for the planet's soft detail.
+void BM_RankingSpearman_PlanetLowBand(benchmark::State& state) { RankingAgreement(state, "planet", 320, 240, 3, 6); }
+BENCHMARK(BM_RankingSpearman_PlanetLowBand)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
