@@ -235,6 +235,26 @@ TEST_F(Registration, DeinterlacedInput_StoresBothFields) {
   for (int i = 0; i < 6; ++i) EXPECT_GT(Rec(i).Quality, 0.0f);
 }
 
+TEST_F(Registration, DeinterlacedStills_RegisterBothFieldsIntoTheirPairs) {
+  const std::vector<Offset> offsets = {{0, 0}, {3, 2}, {-5, -4}};
+  auto files = ShiftedSequence(offsets);
+  SelectInput(files, 2);
+  get<ui::CheckBox>("Interlaced").setChecked(true);
+  al().Followme.setChecked(false);
+  al().AutoOptimize.setChecked(false);
+  ClickFeature(100, 80);
+  get<ui::Button>("Allignallbutton").userClick();
+  for (int i = 0; i < 3; ++i) {
+    const Offset e = Expected(files, offsets, i);
+    EXPECT_EQ(Rec(i).ShiftXa, e.dx) << i;
+    EXPECT_EQ(Rec(i).ShiftYa, e.dy) << i;
+    EXPECT_EQ(Rec(i).ShiftX, e.dx) << i;
+    EXPECT_EQ(Rec(i).ShiftY, e.dy) << i;
+    EXPECT_GT(Rec(i).QualityA, 0.0f) << i;
+    EXPECT_GT(Rec(i).Quality, 0.0f) << i;
+  }
+}
+
 TEST_F(Registration, AlignAndStack_CutsByLowerQualityAndCallsTheSeams) {
   auto files = ShiftedSequence({{0, 0}, {1, 0}, {0, 1}, {2, 2}});
   SelectInput(files, 2);
