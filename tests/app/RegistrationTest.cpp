@@ -124,6 +124,45 @@ TEST_F(Registration, KnownIntegerShifts_RecoveredExactly_WithAndWithoutTracking)
   }
 }
 
+TEST_F(Registration, TrackingWithPrediction_FollowsTheDrift_AndItsVelocityTruncates) {
+  // A drift of 2 pixels a frame along x (the dialog may list the files in another order).
+  std::vector<Offset> offsets;
+  for (int i = 0; i < 6; ++i) offsets.push_back({2 * i, 0});
+  auto files = ShiftedSequence(offsets);
+  SelectInput(files, 2);
+  al().AutoOptimize.setChecked(false);
+  al().PredictTrack.setChecked(true);
+  ClickFeature(100, 80);
+  get<ui::Button>("Allignallbutton").userClick();
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(Rec(i).ShiftX, Expected(files, offsets, i).dx) << i;
+  const int last = 5;
+  EXPECT_EQ(mf->ws.reg.TrackX, Rec(last).ShiftX);
+  // (ShiftX[k-1] - ShiftX[k]) / 2, truncated toward zero.
+  EXPECT_EQ(mf->ws.reg.TrackVX, (Rec(last - 1).ShiftX - Rec(last).ShiftX) / 2);
+  EXPECT_EQ(mf->ws.reg.TrackVY, 0);
+}
+
+TEST_F(Registration, RecalcFFT_ReturnsToTheReferenceFrameAndPaintsTheSurface) {
+  auto files = ShiftedSequence({{0, 0}, {2, 1}});
+  SelectInput(files, 2);
+  ClickFeature(100, 80);
+  get<ui::Slider>("PreviewSlider").setValue(1);
+  mf->ws.reg.TrackX = 7;
+  al().Alignonebutton.userClick();
+  EXPECT_EQ(get<ui::Slider>("PreviewSlider").value(), 0);
+  EXPECT_EQ(mf->ws.reg.TrackX, 0);
+  EXPECT_EQ(mf->ws.reg.BoxX, 68);
+  EXPECT_EQ(Rec(0).ShiftX, 0);
+  // "Show FFT" is on after the click: the correlation surface with its bright (blue) peak.
+  const ui::Bitmap24& fft = al().FFTImage.picture();
+  ASSERT_FALSE(fft.empty());
+  int blue = 0;
+  for (int y = 0; y < fft.height(); ++y)
+    for (int x = 0; x < fft.width(); ++x) blue += fft.pixel(x, y) == ui::Color(0, 0, 255);
+  EXPECT_GT(blue, 0);
+  EXPECT_EQ(al().ShiftLabel.caption(), "0 0");
+}
+
 TEST_F(Registration, ResampleScalesShiftsAndMarksTheDifference) {
   auto files = ShiftedSequence({{0, 0}, {3, -2}});
   SelectInput(files, 2);
