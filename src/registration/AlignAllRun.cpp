@@ -26,6 +26,7 @@ struct RunScope {
 }  // namespace
 
 void RegistrationController::AlignStackButtonClick() {
+  if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
   autoStack_ = true;
   c_.ShowFFTbox.setChecked(false);
   LogTime("");
@@ -64,11 +65,17 @@ void RegistrationController::AlignallButtonClick() {
   auto& in = x_.input;
   auto& ic = x_.inputControls;
   auto& table = x_.table;
+  if (runActive_ || in.AlignPass || in.StackPass) return;  // pressed again while a run handles events
   if (!in.InputLoaded || st_.WorkStatus < wsFeatureSet) {
     s_.ui.showMessage("Click the alignment feature on the preview first");
     return;
   }
   const int n = Box();
+  runActive_ = true;
+  struct Active {
+    bool& b;
+    ~Active() { b = false; }
+  } active{runActive_};
 
   // 1. - 3.
   if (c_.ManualAlign.checked()) s_.ui.showMessage(" Point at the alignmentfeature and left-click ");

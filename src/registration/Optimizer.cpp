@@ -19,6 +19,12 @@ ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + h
 }  // namespace
 
 void RegistrationController::OptimizeButtonClick() {
+  if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
+  runActive_ = true;
+  struct Active {
+    bool& b;
+    ~Active() { b = false; }
+  } active{runActive_};
   RunOptimizerPass();
   s_.ui.setCursor(ui::Cursor::Normal);
 }

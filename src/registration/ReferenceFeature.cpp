@@ -12,7 +12,8 @@ namespace registration {
 void RegistrationController::PreviewImageMouseDown(int x, int y) {
   auto& in = x_.input;
   const int current = x_.inputControls.PreviewSlider.value();
-  if (in.PreviewClickLock || !in.InputLoaded) return;
+  // A click during a run would replace the reference under the frames being measured.
+  if (in.PreviewClickLock || !in.InputLoaded || in.AlignPass || in.StackPass || runActive_) return;
   if (current >= 0 && current < frames::MaxFrames && x_.table[current].Excluded) return;
   in.CancelRequested = false;
   SetPageVisible("AligningPage", true);
@@ -154,6 +155,7 @@ void RegistrationController::FFTsizeGroupClick() {
 }
 
 void RegistrationController::Alignonebuttonclick() {
+  if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
   st_.LastPeak = 0;
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   const int n = Box();

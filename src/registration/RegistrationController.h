@@ -156,6 +156,7 @@ class RegistrationController {
   double lastDisplay_ = -1e18;
   bool inRun_ = false;
   bool suppressSliderChange_ = false;
+  bool runActive_ = false;  // an align-all run or optimizer pass is under way
   int prefetchFrame_ = -1;
   // Rows of luminance on their way into the column-major planes.
   static constexpr int kRowBlock = 16, kBlockStride = 1025;

@@ -246,6 +246,28 @@ TEST_F(Registration, CancelMidRun_KeepsMeasuredFramesAndSkipsRanking) {
   EXPECT_FALSE(mf->ws.input.AlignPass);
 }
 
+TEST_F(Registration, ClicksDuringARun_NeitherMoveTheFeatureNorStartAnotherRun) {
+  std::string avi = Generate("cap.avi", "--frames 10 --size 160x120 --jitter 2");
+  SelectInput({avi}, 1);
+  ClickFeature(80, 60);
+  int nested = 0;
+  ui.onProcessEvents = [&] {
+    if (!mf->ws.input.AlignPass || nested++ != 3) return;
+    ClickFeature(70, 50);
+    get<ui::Button>("Allignallbutton").userClick();
+    al().Alignonebutton.setVisible(true);
+    al().Alignonebutton.userClick();
+  };
+  get<ui::Button>("Allignallbutton").userClick();
+  ui.onProcessEvents = nullptr;
+  EXPECT_EQ(mf->ws.reg.HotX, 80);
+  EXPECT_EQ(mf->ws.reg.HotY, 60);
+  int timeLines = 0;
+  for (const auto& l : al().Memo2.lines()) timeLines += l.rfind("Total Time     :", 0) == 0;
+  EXPECT_EQ(timeLines, 1);
+  for (int p = 0; p < 10; ++p) EXPECT_GT(mf->ws.table.ranks[p].RankQuality, 0.0f);
+}
+
 TEST_F(Registration, DroppedFrames_AreSkippedAndRankLast) {
   std::string avi = Generate("cap.avi", "--frames 12 --size 160x120 --jitter 2 --drop 3,7");
   SelectInput({avi}, 1);
