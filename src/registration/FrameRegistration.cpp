@@ -1,6 +1,5 @@
 // Registering the frame in the preview against the reference: correlation, peak, tracking,
 // manual re-pointing, the registration difference and the power spectrum of the aligned box.
-#pragma GCC optimize("O3", "no-math-errno")
 #include <algorithm>
 #include <cmath>
 
@@ -10,6 +9,48 @@
 #include "ui/Canvas.h"
 
 namespace registration {
+
+namespace {
+
+// One column of the frame spectrum (w, normalised into s when asked) against the reference
+// (r): the workspace receives R * conj(F), divided by |R * F| for phase correlation.
+using Correlate = void(float*, float*, float*, float*, const float*, const float*, int);
+template <bool Normalize, bool Phase>
+void CorrelateColumn(float* __restrict wr, float* __restrict wi, float* __restrict sr, float* __restrict si,
+                     const float* __restrict rr, const float* __restrict ri, int n) {
+  for (int y = 0; y < n; ++y) {
+    float re = wr[y], im = wi[y];
+    if (Normalize) {
+      const float g = 1.0f / std::sqrt(re * re + im * im + 1e-6f);
+      re *= g;
+      im *= g;
+    }
+    sr[y] = re;
+    si[y] = im;
+    const float cr = rr[y] * re + ri[y] * im;
+    const float ci = ri[y] * re - rr[y] * im;
+    if (Phase) {
+      const float a = rr[y] * re - ri[y] * im;
+      const float b = ri[y] * re + rr[y] * im;
+      float m = std::sqrt(a * a + b * b);
+      m = m == 0 ? 1e-6f : m;
+      wr[y] = cr / m;
+      wi[y] = ci / m;
+    } else {
+      wr[y] = cr;
+      wi[y] = ci;
+    }
+  }
+}
+
+// Luminance of `count` pixels: G wG + B wB + R wR, as the weight tables give it.
+void LuminanceRow(const uint8_t* __restrict px, float* __restrict out, int count, float wr, float wg, float wb) {
+  for (int i = 0; i < count; ++i)
+    out[i] = static_cast<float>(px[3 * i + 1]) * wg + static_cast<float>(px[3 * i]) * wb +
+             static_cast<float>(px[3 * i + 2]) * wr;
+}
+
+}  // namespace
 
 void RegistrationController::AlignImageMouseDown(int x, int y) {
   if (!waitingForClick_) return;
@@ -104,9 +145,9 @@ void RegistrationController::RegisterFrame() {
     for (int r = 0; r < rows; ++r) {
       const uint8_t* row = preview.row(by + yb + r) + static_cast<ptrdiff_t>(bx) * 3;
       float* buf = rowBlock_.data() + r * kBlockStride;
+      if (x1 > x0) LuminanceRow(row + x0 * 3, buf + x0, x1 - x0, lumWeights_[0], lumWeights_[1], lumWeights_[2]);
       for (int x = x0; x < x1; ++x) {
-        const float v = Luminance(row + x * 3);
-        buf[x] = v;
+        const float v = buf[x];
         sum += v;
         largest = std::max(largest, v);
         smallest = std::min(smallest, v);
@@ -140,35 +181,11 @@ void RegistrationController::RegisterFrame() {
   const bool normalize = c_.Normalize.checked();
   const bool phase = c_.Correlationtype.itemIndex() == 1;
   for (int x = 0; x < n; ++x) {
-    float* wr = e.FFTRe.column(x);
-    float* wi = e.FFTIm.column(x);
-    float* sr = fre.column(x);
-    float* si = fim.column(x);
-    const float* rr = refSpecRe_->column(x);
-    const float* ri = refSpecIm_->column(x);
-    for (int y = 0; y < n; ++y) {
-      float re = wr[y], im = wi[y];
-      if (normalize) {
-        const float g = 1.0f / std::sqrt(re * re + im * im + 1e-6f);
-        re *= g;
-        im *= g;
-      }
-      sr[y] = re;
-      si[y] = im;
-      const float cr = rr[y] * re + ri[y] * im;
-      const float ci = ri[y] * re - rr[y] * im;
-      if (phase) {
-        const float a = rr[y] * re - ri[y] * im;
-        const float b = ri[y] * re + rr[y] * im;
-        float m = std::sqrt(a * a + b * b);
-        if (m == 0) m = 1e-6f;
-        wr[y] = cr / m;
-        wi[y] = ci / m;
-      } else {
-        wr[y] = cr;
-        wi[y] = ci;
-      }
-    }
+    const int v = (normalize ? 1 : 0) + (phase ? 2 : 0);
+    Correlate* const kernels[4] = {CorrelateColumn<false, false>, CorrelateColumn<true, false>,
+                                   CorrelateColumn<false, true>, CorrelateColumn<true, true>};
+    kernels[v](e.FFTRe.column(x), e.FFTIm.column(x), fre.column(x), fim.column(x), refSpecRe_->column(x),
+               refSpecIm_->column(x), n);
   }
   e.FFT2DInverse();
   if (c_.ShowFFTbox.checked() && display) {
@@ -276,13 +293,13 @@ void RegistrationController::RegisterFrame() {
       const uint8_t* rrow = image1_.row(st_.HotY + jb + r) + static_cast<ptrdiff_t>(st_.HotX) * 3;
       float* fbuf = rowBlock_.data() + r * kBlockStride + h;
       float* rbuf = refBlock_.data() + r * kBlockStride + h;
+      if (i1 > i0) {
+        LuminanceRow(frow + i0 * 3, fbuf + i0, i1 - i0, lumWeights_[0], lumWeights_[1], lumWeights_[2]);
+        LuminanceRow(rrow + i0 * 3, rbuf + i0, i1 - i0, lumWeights_[0], lumWeights_[1], lumWeights_[2]);
+      }
       for (int i = i0; i < i1; ++i) {
-        const float fv = Luminance(frow + i * 3);
-        const float rv = Luminance(rrow + i * 3);
-        fbuf[i] = fv;
-        rbuf[i] = rv;
-        sumF += fv;
-        sumR += rv;
+        sumF += fbuf[i];
+        sumR += rbuf[i];
       }
     }
     for (int i = i0; i < i1; ++i) {

@@ -1,4 +1,3 @@
-#pragma GCC optimize("O3", "no-math-errno")
 #include "registration/RegistrationMath.h"
 
 #include <algorithm>
