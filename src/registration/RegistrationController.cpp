@@ -48,7 +48,9 @@ void RegistrationController::WireControls() {
 }
 
 void RegistrationController::SetupFFTForBox() {
-  engine_->FFTSetup(1 << (std::clamp(c_.FFTsizeGroup.itemIndex(), 0, 3) + 5));
+  const int n = 1 << (std::clamp(c_.FFTsizeGroup.itemIndex(), 0, 3) + 5);
+  engine_->FFTSetup(n);
+  c_.FFTWindow.setCaption("FFT spectrum " + std::to_string(n) + "x" + std::to_string(n));
 }
 
 void RegistrationController::ResetForNewInput() {

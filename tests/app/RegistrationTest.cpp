@@ -86,6 +86,7 @@ TEST_F(Registration, FeatureNearTheBorder_IsRefusedWithTheMessage) {
 }
 
 TEST_F(Registration, BoxSizeChange_MovesTheBoxAndRenamesTheFFTWindow) {
+  EXPECT_EQ(al().FFTWindow.caption(), "FFT spectrum 64x64");  // the start-up box
   mf->ws.reg.BoxX = 100;
   mf->ws.reg.BoxY = 40;
   al().FFTsizeGroup.userSelect(3);
