@@ -200,6 +200,22 @@ TEST_F(Registration, EqualQualities_KeepFrameOrder_AndTheGraphIsDrawn) {
   EXPECT_EQ(copy.height(), 250);
 }
 
+TEST_F(Registration, BrowsingByRank_ShowsTheRankedFrameAndMarksItOnTheGraph) {
+  const std::vector<Offset> offsets = {{0, 0}, {5, 3}, {-6, 2}};
+  auto files = ShiftedSequence(offsets);
+  SelectInput(files, 2);
+  ClickFeature(100, 80);
+  get<ui::Button>("Allignallbutton").userClick();
+  EXPECT_TRUE(al().AlignSlider.visible());
+  al().AlignSlider.userSetValue(1);
+  const int f = mf->ws.table.ranks[1].FrameIndex;
+  EXPECT_NE(form().caption().find(mf->ws.table.fileNames[f]), std::string::npos);
+  EXPECT_EQ(get<ui::Image>("PreviewImage").picture(), ui::LoadBmpFile(mf->ws.table.fileNames[f]));
+  // The green position line half way (position 1 of 2).
+  const ui::Bitmap24& g = al().imgGraph.picture();
+  EXPECT_EQ(g.pixel(150, 100), ui::colors::Green);
+}
+
 TEST_F(Registration, SingleFrame_PlotsAtZeroAndReportsTheTotalTime) {
   auto files = ShiftedSequence({{0, 0}, {2, 2}});
   SelectInput(files, 2);
