@@ -55,6 +55,11 @@ void AlignAll(benchmark::State& state, int boxItem, bool autoOptimize) {
   const int n = a.app.mf->ws.input.FrameCount;
   state.counters["allocs/frame"] =
       static_cast<double>(gAllocations.load() - before) / (static_cast<double>(state.iterations()) * n);
+  int passes = 0;
+  a.app.mf->aligning.Memo2.clear();
+  a.Align();
+  for (const auto& l : a.app.mf->aligning.Memo2.lines()) passes += l.rfind("optimizer ", 0) == 0;
+  state.counters["optimizer passes"] = passes;
   state.counters["frames/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * n, benchmark::Counter::kIsRate);
 }
