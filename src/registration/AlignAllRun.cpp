@@ -123,6 +123,7 @@ void RegistrationController::AlignallButtonClick() {
   inRun_ = true;
   lastDisplay_ = -1e18;
   RunScope scope{in.AlignPass, inRun_, s_.ui};
+  PrepareCrops();
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   st_.BoxX = st_.HotX - n / 2;
   st_.BoxY = st_.HotY - n / 2;

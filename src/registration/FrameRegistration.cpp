@@ -278,6 +278,8 @@ void RegistrationController::RegisterFrame() {
     st_.TrackY = dy + oy;
   }
 
+  if (in.AlignPass && crops_.side > 0 && !interlaced && !c_.Resampled.checked()) KeepCrop(k, st_.HotX + shiftX, st_.HotY + shiftY);
+
   // 19. + 20. Registration difference of the aligned box against the reference image.
   const int tx = shiftX, ty = shiftY;
   e.ClearCorner(e.FFTRe);

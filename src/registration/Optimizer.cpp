@@ -2,6 +2,7 @@
 // between the frame's and the reference's windows around the feature.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/Numbers.h"
 #include "finish/Resample.h"
@@ -16,7 +17,55 @@ namespace {
 
 ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + half, cy + half}; }
 
+// The largest search area, and how far a shift may wander in later passes before the frame
+// is decoded again.
+constexpr int kMaxSearch = 10, kCropMargin = 8;
+constexpr size_t kCropBudget = size_t(192) << 20;
+
 }  // namespace
+
+void RegistrationController::PrepareCrops() {
+  std::fill(crops_.valid.begin(), crops_.valid.end(), 0);
+  const int count = std::min(x_.input.FrameCount, frames::MaxFrames);
+  const int side = Box() + 2 * (kMaxSearch + kCropMargin) + 1;
+  const size_t bytes = static_cast<size_t>(count) * side * side * 3;
+  if (count <= 0 || bytes > kCropBudget || x_.inputControls.Interlaced.checked() || c_.Resampled.checked()) {
+    crops_.side = 0;
+    return;
+  }
+  crops_.side = side;
+  if (crops_.pixels.size() != bytes) crops_.pixels.assign(bytes, 0);
+  crops_.left.assign(count, 0);
+  crops_.top.assign(count, 0);
+  crops_.valid.assign(count, 0);
+}
+
+void RegistrationController::KeepCrop(int f, int cx, int cy) {
+  if (f < 0 || f >= static_cast<int>(crops_.valid.size())) return;
+  const ui::Bitmap24& pic = x_.source.preview();
+  const int side = crops_.side, left = cx - side / 2, top = cy - side / 2;
+  uint8_t* dst = crops_.pixels.data() + static_cast<size_t>(f) * side * side * 3;
+  const int x0 = std::max(0, -left), x1 = std::min(side, pic.width() - left);
+  for (int r = 0; r < side; ++r, dst += side * 3) {
+    const int y = top + r;
+    if (y < 0 || y >= pic.height() || x0 >= x1) {
+      std::memset(dst, 0, static_cast<size_t>(side) * 3);
+      continue;
+    }
+    if (x0 > 0) std::memset(dst, 0, static_cast<size_t>(x0) * 3);
+    std::memcpy(dst + x0 * 3, pic.row(y) + static_cast<ptrdiff_t>(left + x0) * 3, static_cast<size_t>(x1 - x0) * 3);
+    if (x1 < side) std::memset(dst + x1 * 3, 0, static_cast<size_t>(side - x1) * 3);
+  }
+  crops_.left[f] = left;
+  crops_.top[f] = top;
+  crops_.valid[f] = 1;
+}
+
+bool RegistrationController::CropCovers(int f, int left, int top, int right, int bottom) const {
+  if (crops_.side == 0 || f < 0 || f >= static_cast<int>(crops_.valid.size()) || !crops_.valid[f]) return false;
+  return left >= crops_.left[f] && top >= crops_.top[f] && right <= crops_.left[f] + crops_.side &&
+         bottom <= crops_.top[f] + crops_.side;
+}
 
 void RegistrationController::OptimizeButtonClick() {
   if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
@@ -111,7 +160,8 @@ void RegistrationController::RunOptimizerPass() {
     if (!in.stillInput())
       for (int q = p + 1; q <= m; ++q)
         if (candidate(q)) {
-          prefetchFrame_ = table.ranks[q].FrameIndex;
+          const int g = table.ranks[q].FrameIndex;
+          if (g < 0 || g >= static_cast<int>(crops_.valid.size()) || !crops_.valid[g] || interlaced) prefetchFrame_ = g;
           break;
         }
 
@@ -179,18 +229,36 @@ void RegistrationController::OptimizeFrame(int f) {
   }
   const int sx0 = shiftX, sy0 = shiftY;
 
-  // 3. The frame, with the other field rebuilt.
-  LoadFrameForShow(f);
-  if (prefetchFrame_ >= 0 && (!interlaced || in.FieldIndex == 1)) x_.source.PrefetchAviFrame(in.AviPath, prefetchFrame_);
-  const int frameW = in.ImageWidth, frameH = in.ImageHeight;
-  in.ImageWidth = savedW;
-  in.ImageHeight = savedH;
-  if (interlaced)
-    frames::RebuildField(x_.source.preview(), in.FieldIndex, ic.InterlaceHoriz.checked(), in.FrameWidth,
-                         in.FrameHeight);
+  // 3. The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the
+  // whole window is read from there.
+  const bool fromCrop = !interlaced && !resample &&
+                        CropCovers(f, hx + sx0 - h - c, hy + sy0 - h - c, hx + sx0 + h + c + 1, hy + sy0 + h + c + 1);
+  int frameW = in.ImageWidth, frameH = in.ImageHeight;
+  if (!fromCrop) {
+    LoadFrameForShow(f);
+    if (prefetchFrame_ >= 0 && (!interlaced || in.FieldIndex == 1))
+      x_.source.PrefetchAviFrame(in.AviPath, prefetchFrame_);
+    frameW = in.ImageWidth;
+    frameH = in.ImageHeight;
+    in.ImageWidth = savedW;
+    in.ImageHeight = savedH;
+    if (interlaced)
+      frames::RebuildField(x_.source.preview(), in.FieldIndex, ic.InterlaceHoriz.checked(), in.FrameWidth,
+                           in.FrameHeight);
+  }
 
   const ui::Bitmap24* refPic = &image1_;
   const ui::Bitmap24* framePic = &x_.source.preview();
+  // Frame pixel (x, y) is at frameBase + (y - frameTop) * frameStride + (x - frameLeft) * 3.
+  const uint8_t* frameBase = framePic->data();
+  size_t frameStride = framePic->stride();
+  int frameLeft = 0, frameTop = 0;
+  if (fromCrop) {
+    frameBase = crops_.crop(f);
+    frameStride = static_cast<size_t>(crops_.side) * 3;
+    frameLeft = crops_.left[f];
+    frameTop = crops_.top[f];
+  }
   int fw = std::min(in.FrameWidth, frameW), fh = std::min(in.FrameHeight, frameH);
   int rw = std::min(fw, image1_.width()), rh = std::min(fh, image1_.height());
   if (resample) {
@@ -214,6 +282,8 @@ void RegistrationController::OptimizeFrame(int f) {
     h = px::Round(h * factor);
     refPic = &resampledRef_;
     framePic = &resampledFrame_;
+    frameBase = framePic->data();
+    frameStride = framePic->stride();
   }
 
   // 4. The windows of side 2h + 2c + 1 around the feature.
@@ -230,7 +300,8 @@ void RegistrationController::OptimizeFrame(int f) {
     const int ry = hy + i, fy = hy + sy0 + i;
     if (ry < 0 || ry >= fh || fy < 0 || fy >= fh || ry >= rh) continue;
     const uint8_t* rrow = refPic->row(ry);
-    const uint8_t* frow = framePic->row(fy);
+    const uint8_t* frow = frameBase + static_cast<ptrdiff_t>(fy - frameTop) * static_cast<ptrdiff_t>(frameStride) -
+                          static_cast<ptrdiff_t>(frameLeft) * 3;
     for (int j = -h - c; j <= h + c; ++j) {
       const int rx = hx + j, fx = hx + sx0 + j;
       if (rx < 0 || rx >= fw || fx < 0 || fx >= fw || rx >= rw) continue;
@@ -289,7 +360,15 @@ void RegistrationController::OptimizeFrame(int f) {
     ui::Canvas cv(pic);
     cv.brush.style = ui::BrushStyle::Clear;
     const std::string text = " Processing frame " + std::to_string(f + 1) + "            ";
-    if (!resample) {
+    if (fromCrop) {
+      cropPicture_.reset(crops_.side, crops_.side);
+      std::memcpy(cropPicture_.data(), crops_.crop(f), cropPicture_.byteSize());
+      cv.copyRect({n + 10, 0, 2 * n + 10, n}, cropPicture_,
+                  Square(hx + rec.ShiftX - frameLeft, hy + rec.ShiftY - frameTop, n / 2));
+      cv.textOut(n / 4, n + 15, " Original ");
+      cv.textOut(n / 4 + n, n + 15, " Current ");
+      cv.textOut(n - n / 4 - 10, n + 30, text);
+    } else if (!resample) {
       cv.copyRect({n + 10, 0, 2 * n + 10, n}, *framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, n / 2));
       cv.textOut(n / 4, n + 15, " Original ");
       cv.textOut(n / 4 + n, n + 15, " Current ");

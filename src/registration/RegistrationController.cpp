@@ -61,6 +61,7 @@ void RegistrationController::ResetForNewInput() {
   st_.LastPeak = 0;
   st_.BestQuality = 0;
   st_.BestQualityFrame = 0;
+  ForgetKeptFrames();
   c_.imgGraph.picture().fill(ui::colors::White);
   c_.imgGraph.invalidate();
 }

@@ -2,6 +2,7 @@
 // The registration stage: the alignment feature and its reference spectrum, the per-frame
 // registration, the align-all run with its quality ranking and graphs, and the optimizer.
 // Everything runs on the user-interface thread on state the main window owns.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,6 +100,10 @@ class RegistrationController {
   void FFTWindowMove();
   void PropertywindowMove();
 
+  // Optimizer passes decode every frame again instead of reading the neighbourhoods kept by
+  // the last align-all run.
+  void ForgetKeptFrames() { std::fill(crops_.valid.begin(), crops_.valid.end(), 0); }
+
   // State for the dump and for tests.
   bool AutoStack() const { return autoStack_; }
   void SetAutoStack(bool on) { autoStack_ = on; }
@@ -158,6 +163,19 @@ class RegistrationController {
   bool suppressSliderChange_ = false;
   bool runActive_ = false;  // an align-all run or optimizer pass is under way
   int prefetchFrame_ = -1;
+  // Each registered frame's neighbourhood of the feature, kept from the align-all pass so
+  // that optimizer passes read it instead of decoding the frame again (same pixels).
+  struct FrameCrops {
+    int side = 0;  // 0: not kept
+    std::vector<uint8_t> pixels;
+    std::vector<int32_t> left, top;
+    std::vector<uint8_t> valid;
+    const uint8_t* crop(int f) const { return pixels.data() + static_cast<size_t>(f) * side * side * 3; }
+  } crops_;
+  ui::Bitmap24 cropPicture_;
+  void PrepareCrops();
+  void KeepCrop(int f, int cx, int cy);
+  bool CropCovers(int f, int left, int top, int right, int bottom) const;
   // Rows of luminance on their way into the column-major planes.
   static constexpr int kRowBlock = 16, kBlockStride = 1025;
   std::vector<float> rowBlock_ = std::vector<float>(kRowBlock * kBlockStride);

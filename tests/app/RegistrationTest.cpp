@@ -427,6 +427,37 @@ TEST_F(Registration, OptimizerPass_MendsAShiftOffByOne_AndFastOptimizeSkipsSmall
   EXPECT_EQ(al().AlignImage.picture().height(), 64 + 70);
 }
 
+// Optimizer passes read the neighbourhoods kept by the align-all run instead of decoding the
+// frames again; the results must be those of decoding.
+TEST_F(Registration, OptimizerFromKeptNeighbourhoods_EqualsDecodingTheFrames) {
+  std::string avi = Generate("cap.avi", "--frames 30 --size 200x160 --jitter 3 --scene moon");
+  SelectInput({avi}, 1);
+  al().AutoOptimize.setChecked(false);
+  al().OptimizeQualitySpin.setValue(0);
+  al().BlurBox.setChecked(true);
+  ClickFeature(100, 80);
+  get<ui::Button>("Allignallbutton").userClick();
+  auto& t = mf->ws.table;
+  const std::vector<frames::FrameRecord> aligned(t.frames.begin(), t.frames.begin() + 30);
+  auto pass = [&] {
+    std::copy(aligned.begin(), aligned.end(), t.frames.begin());
+    for (int k = 0; k < 3; ++k) get<ui::Button>("Optimizebutton").userClick();
+    return std::vector<frames::FrameRecord>(t.frames.begin(), t.frames.begin() + 30);
+  };
+  const auto kept = pass();
+  mf->registration().ForgetKeptFrames();
+  const auto decoded = pass();
+  int moved = 0;
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(kept[i].ShiftX, decoded[i].ShiftX) << i;
+    EXPECT_EQ(kept[i].ShiftY, decoded[i].ShiftY) << i;
+    EXPECT_EQ(kept[i].Difference, decoded[i].Difference) << i;
+    EXPECT_EQ(kept[i].OptimizeGain, decoded[i].OptimizeGain) << i;
+    moved += kept[i].ShiftX != aligned[i].ShiftX || kept[i].ShiftY != aligned[i].ShiftY;
+  }
+  EXPECT_GT(moved, 0);  // the passes did refine something
+}
+
 TEST_F(Registration, DarkframeOfAnotherSize_WarnsAndTheRunGoesOn) {
   auto files = ShiftedSequence({{0, 0}, {1, 2}});
   SelectInput(files, 2);
