@@ -20,7 +20,7 @@ ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + h
 // The largest search area, and how far a shift may wander in later passes before the frame
 // is decoded again.
 constexpr int kMaxSearch = 10, kCropMargin = 8;
-constexpr size_t kCropBudget = size_t(192) << 20;
+constexpr size_t kCropBudget = size_t(128) << 20;
 
 }  // namespace
 
