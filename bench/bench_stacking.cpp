@@ -11,23 +11,13 @@
 #include <new>
 #include <string>
 
+#include "AllocationCounter.h"
 #include "BenchSupport.h"
 #include "base/Numbers.h"
 #include "frames/InputControls.h"
 #include "stacking/StackingController.h"
 #include "ui/BmpCodec.h"
 
-namespace {
-std::atomic<long long> gAllocations{0};
-}
-
-// Counts every allocation so a benchmark can report allocations per stacked frame (the
-// library's operator delete frees with free()).
-void* operator new(std::size_t n) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
 
 namespace {
 
@@ -64,9 +54,9 @@ void StackCapture(benchmark::State& state, Mode mode) {
   auto& button = f.get<ui::Button>("Stackbutton");
   long long allocs = 0;
   for (auto _ : state) {
-    const long long before = gAllocations.load();
+    const long long before = pxbench::AllocationCount();
     button.userClick();
-    allocs += gAllocations.load() - before;
+    allocs += pxbench::AllocationCount() - before;
   }
   const double frames = static_cast<double>(state.iterations()) * n;
   state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);

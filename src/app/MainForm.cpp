@@ -56,13 +56,16 @@ MainForm::MainForm(ui::UiServices& ui)
   navigation_ = std::make_unique<frames::FrameNavigation>(services_, ws.table, ws.input, ws.nav, input, *frameSource_);
   inputSelection_ = std::make_unique<frames::InputSelection>(services_, ws.table, ws.input, input, *frameSource_,
                                                              *navigation_);
-  registration_ = std::make_unique<registration::RegistrationController>(services_, ws.reg, aligning);
+  registration_ = std::make_unique<registration::RegistrationController>(
+      services_, ws.reg, aligning,
+      registration::RegistrationContext{ws.table, ws.input, ws.nav, input, *frameSource_, *navigation_, ws.tone});
   stacking_ = std::make_unique<stacking::StackingController>(
       services_, stackingControls,
       stacking::StackingDeps{ws.table, ws.input, ws.planes, input, *frameSource_, aligning, ws.reg, ws.stack});
   wavelets_ = std::make_unique<wavelets::WaveletController>(services_, waveletControls);
   WireShell();
   WireInput();
+  WireRegistration();
   WireStacking();
 
   AddDump("form", [this] { return form_.toJson(); });
@@ -191,8 +194,6 @@ void MainForm::WireInput() {
     stacking_->StackSliderChange();
     stacking_->StackButtonClick();
   };
-  registration_->RunStacking = [this] { stacking_->StackButtonClick(); };
-  registration_->RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
@@ -288,6 +289,71 @@ void MainForm::WireStacking() {
     }
     return j;
   });
+}
+
+// The registration stage: its per-frame step, the feature click, the seams into stacking and
+// its state for the batch tool.
+void MainForm::WireRegistration() {
+  auto& reg = *registration_;
+  frameSource_->RegisterFrame = [this] { registration_->RegisterFrame(); };
+  input.PreviewImage.OnMouseDown = [this](const ui::MouseEvent& e) { registration_->PreviewImageMouseDown(e.x, e.y); };
+  reg.RunStacking = [this] { stacking_->StackButtonClick(); };
+  reg.RefreshStackSelection = [this] { stacking_->StackSliderChange(); };
+  reg.FillStackList = [this] { stacking_->FillStackList(); };
+  // The optimizer subtracts the darkframe stacking has loaded (null when none is in use).
+  reg.Darkframe = [this] { return stacking_->Darkframe(); };
+  reg.Flatfield = [this]() -> const frames::Single2dArray* {
+    const frames::Single2dArray& g = ws.planes.FlatPlanes[frames::G];
+    return input.UseFlatfield.checked() && ws.stack.FlatWidth > 0 && !g.empty() ? &g : nullptr;
+  };
+  reg.AfterAutoStack = [this] { PlaceAreaOnFeatureAfterAutoStack(); };
+  AddDump("registration", [this] {
+    const auto& r = ws.reg;
+    px::Json j = px::Json::object();
+    px::Json feature = px::Json::object();
+    feature["HotX"] = r.HotX;
+    feature["HotY"] = r.HotY;
+    j["feature"] = feature;
+    px::Json box = px::Json::object();
+    box["BoxX"] = r.BoxX;
+    box["BoxY"] = r.BoxY;
+    box["FFTSize"] = registration_->Engine().FFTSize();
+    j["box"] = box;
+    j["RefFrame"] = r.RefFrame;
+    j["WorkStatus"] = static_cast<int>(r.WorkStatus);
+    px::Json track = px::Json::object();
+    track["TrackX"] = r.TrackX;
+    track["TrackY"] = r.TrackY;
+    track["TrackVX"] = r.TrackVX;
+    track["TrackVY"] = r.TrackVY;
+    j["tracking"] = track;
+    j["LastPeak"] = r.LastPeak;
+    j["FilterRadius2"] = r.FilterRadius2;
+    j["ResampleFactor"] = r.ResampleFactor;
+    j["AutoStack"] = registration_->AutoStack();
+    j["OptimizerTotal"] = registration_->OptimizerTotal();
+    j["OptimizerPassSum"] = registration_->OptimizerPassSum();
+    j["FFTWindowCaption"] = aligning.FFTWindow.caption();
+    j["Log"] = aligning.Memo2.text();
+    return j;
+  });
+}
+
+// "Align && stack" ends on the Wavelet Processing page with the processing area centred on the
+// feature, in stack coordinates (scaled like the stack), kept inside the stack.
+void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
+  double factor = 1;
+  if (aligning.Drizzling.checked()) factor = 2;
+  else if (aligning.Resampled.checked()) factor = aligning.ResampleSpin.value();
+  const int x = px::Round(ws.reg.HotX * factor), y = px::Round(ws.reg.HotY * factor);
+  const int w = ws.stack.StackWidth, h = ws.stack.StackHeight;
+  ws.area.left = std::max(0, std::min(x - ws.area.width / 2, w - ws.area.width));
+  ws.area.top = std::max(0, std::min(y - ws.area.height / 2, h - ws.area.height));
+  const bool colour = input.ColourStack.checked();
+  input.LRGB1.setEnabled(colour);
+  stackingControls.LRGB2.setEnabled(colour);
+  shell.WaveletPage.setVisible(true);
+  form_.setActivePage(shell.WaveletPage);
 }
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.

@@ -99,6 +99,7 @@ class MainForm {
   frames::FrameNavigation& navigation() { return *navigation_; }
   frames::InputSelection& inputSelection() { return *inputSelection_; }
   stacking::StackingController& stacking() { return *stacking_; }
+  registration::RegistrationController& registration() { return *registration_; }
 
   // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
   // join when the project loaders are built.
@@ -117,7 +118,9 @@ class MainForm {
   void WireShell();
   void WireInput();
   void WireStacking();
+  void WireRegistration();
   void ResetStagesForNewInput();
+  void PlaceAreaOnFeatureAfterAutoStack();
   void PageChange();
   void StoreFormSettings();
   void RestoreFormSettings();

@@ -41,7 +41,14 @@ FrameSource::FrameSource(ui::Services& s, FrameTable& table, InputState& input, 
 FrameSource::~FrameSource() = default;
 
 std::shared_ptr<VideoSource> FrameSource::Video(const std::string& fileName) {
+  ahead_.Wait();
   return VideoSourceCache::Get(fileName);
+}
+
+void FrameSource::PrefetchAviFrame(const std::string& fileName, int frame) {
+  std::shared_ptr<VideoSource> video = Video(fileName);
+  if (frame < video->startFrame() || frame >= video->startFrame() + video->frameCount()) return;
+  ahead_.Start(std::move(video), frame);
 }
 
 void FrameSource::RunPerFrameStep() {
@@ -108,7 +115,13 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
       in_.DroppedFramesSeen = true;
     }
 
-    video->decodeFrame(i, pic);
+    if (!ahead_.Take(video.get(), i, pic)) video->decodeFrame(i, pic);
+    // During a pass the next frame in use decodes while this one is worked on.
+    if (pass && (in_.AlignPass || in_.StackPass)) {
+      int next = i + 1;
+      while (next <= last && next < MaxFrames && table_[next].Excluded == 1) ++next;
+      if (next <= last && next < MaxFrames) ahead_.Start(video, next);
+    }
     if (single) {
       in_.SourceWidth = pic.width();
       in_.SourceHeight = pic.height();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "frames/DecodeAhead.h"
 #include "frames/FrameTable.h"
 #include "frames/ImagePlanes.h"
 #include "frames/InputControls.h"
@@ -55,8 +56,12 @@ class FrameSource {
   // Repaints the preview (the view throttles repaints during passes).
   void ShowPreview() { c_.PreviewImage.invalidate(); }
 
-  // The video as last opened (the index is read once per file).
+  // The video as last opened (the index is read once per file). No frame decodes ahead
+  // once this returns.
   std::shared_ptr<VideoSource> Video(const std::string& fileName);
+  // Starts decoding `frame` of the video on the side; the next ReadAvi of that frame takes the
+  // picture instead of decoding it (the picture is the same either way).
+  void PrefetchAviFrame(const std::string& fileName, int frame);
 
  private:
   void RunPerFrameStep();
@@ -66,6 +71,7 @@ class FrameSource {
   InputControls& c_;
   ImagePlanes& planes_;
   ui::Bitmap24 fieldCopy_;  // the decoded frame kept for the second field
+  DecodeAhead ahead_;
 };
 
 }  // namespace frames

@@ -1,13 +1,23 @@
 #include "registration/RegistrationController.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "base/Numbers.h"
 
 namespace registration {
 
-RegistrationController::RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c)
-    : s_(s), st_(state), c_(c), engine_(std::make_unique<FftEngine>()) {
+RegistrationController::RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c,
+                                               RegistrationContext ctx)
+    : s_(s), st_(state), c_(c), x_(ctx), engine_(std::make_unique<FftEngine>()) {
+  for (auto* p : {&boxLum_, &refSpecRe_, &refSpecIm_, &frameSpecRe_, &frameSpecIm_, &optRef_, &optFrame_})
+    *p = std::make_unique<FftPlane>();
+  WireControls();
+}
+
+RegistrationController::~RegistrationController() = default;
+
+void RegistrationController::WireControls() {
   c_.SearchArea.OnChange = [this] { SearchAreaChange(); };
   c_.FFTFilterspin.OnChange = [this] { FFTFilterspinChange(); };
   c_.QualityFilter.OnChange = [this] { QualityFilterChange(); };
@@ -22,10 +32,25 @@ RegistrationController::RegistrationController(ui::Services& s, RegistrationStat
   c_.Propertywindow.OnClose = [this] { c_.Showgraphbox.setChecked(false); };
   c_.FFTWindow.OnMove = [this] { FFTWindowMove(); };
   c_.Propertywindow.OnMove = [this] { PropertywindowMove(); };
+  c_.FFTsizeGroup.OnClick = [this] { FFTsizeGroupClick(); };
+  c_.FFTFilter.OnClick = [this] { FFTFilterClick(); };
+  c_.Alignonebutton.OnClick = [this] { Alignonebuttonclick(); };
+  c_.Allignallbutton.OnClick = [this] { AlignallButtonClick(); };
+  c_.AlignStackButton.OnClick = [this] { AlignStackButtonClick(); };
+  c_.Optimizebutton.OnClick = [this] { OptimizeButtonClick(); };
+  c_.Haltbutton.OnClick = [this] { HaltbuttonClick(); };
+  c_.AlignSlider.OnChange = [this] { AlignSliderChange(); };
+  c_.AlignImage.OnMouseDown = [this](const ui::MouseEvent& e) { AlignImageMouseDown(e.x, e.y); };
+  c_.AlignImage.OnMouseMove = [this](const ui::MouseEvent& e) { AlignImageMouseMove(e.x, e.y); };
+  c_.imgGraph.picture().reset(300, 250);
+  c_.imgGraph.picture().fill(ui::colors::White);
+  c_.FFTImage.picture().reset(256, 256);
 }
 
 void RegistrationController::SetupFFTForBox() {
-  engine_->FFTSetup(1 << (std::clamp(c_.FFTsizeGroup.itemIndex(), 0, 3) + 5));
+  const int n = 1 << (std::clamp(c_.FFTsizeGroup.itemIndex(), 0, 3) + 5);
+  engine_->FFTSetup(n);
+  c_.FFTWindow.setCaption("FFT spectrum " + std::to_string(n) + "x" + std::to_string(n));
 }
 
 void RegistrationController::ResetForNewInput() {
@@ -36,11 +61,50 @@ void RegistrationController::ResetForNewInput() {
   st_.LastPeak = 0;
   st_.BestQuality = 0;
   st_.BestQualityFrame = 0;
+  ForgetKeptFrames();
   c_.imgGraph.picture().fill(ui::colors::White);
   c_.imgGraph.invalidate();
 }
 
-void RegistrationController::DrawAlignGraph() {}
+void RegistrationController::UpdateLuminanceTables() {
+  const float w[3] = {x_.nav.AlignWeightR, x_.nav.AlignWeightG, x_.nav.AlignWeightB};
+  if (std::equal(w, w + 3, lumWeights_)) return;
+  std::copy(w, w + 3, lumWeights_);
+  for (int v = 0; v < 256; ++v) {
+    lumR_[v] = static_cast<float>(v) * w[0];
+    lumG_[v] = static_cast<float>(v) * w[1];
+    lumB_[v] = static_cast<float>(v) * w[2];
+  }
+}
+
+bool RegistrationController::DisplayDue() {
+  displayNow_ = true;
+  if (!inRun_) return true;
+  const double now = s_.ui.nowMs();
+  if (now - lastDisplay_ < 40) return displayNow_ = false;
+  lastDisplay_ = now;
+  return true;
+}
+
+void RegistrationController::LogTime(const std::string& prefix) {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
+  c_.Memo2.add(prefix + buf);
+}
+
+void RegistrationController::SetPageVisible(const char* page, bool on) {
+  if (auto* p = s_.form.find(page)) p->setVisible(on);
+}
+
+void RegistrationController::ShowPage(const char* page) {
+  if (auto* p = dynamic_cast<ui::Page*>(s_.form.find(page))) {
+    p->setVisible(true);
+    s_.form.setActivePage(*p);
+  }
+}
 
 void RegistrationController::SearchAreaChange() {
   double v = c_.SearchArea.value();
@@ -51,9 +115,11 @@ void RegistrationController::SearchAreaChange() {
 
 void RegistrationController::FFTFilterspinChange() {
   s_.settings.writeInteger("Settings", "FFTFilter", px::Round(c_.FFTFilterspin.value()));
+  if (st_.WorkStatus >= wsFeatureSet) DrawSpectrumGraph();
 }
 
 void RegistrationController::QualityFilterChange() {
+  if (st_.WorkStatus >= wsFeatureSet) DrawSpectrumGraph();
   s_.settings.writeInteger("Settings", "QualityFilter", px::Round(c_.QualityFilter.value()));
 }
 

@@ -1,8 +1,21 @@
 #pragma once
-// Handlers of the Aligning page's option controls and its tool windows.
+// The registration stage: the alignment feature and its reference spectrum, the per-frame
+// registration, the align-all run with its quality ranking and graphs, and the optimizer.
+// Everything runs on the user-interface thread on state the main window owns.
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "finish/ToneState.h"
+#include "frames/FrameNavigation.h"
+#include "frames/FrameSource.h"
+#include "frames/FrameTable.h"
+#include "frames/InputControls.h"
+#include "frames/InputState.h"
+#include "frames/NavigationState.h"
+#include "frames/Single2dArray.h"
 #include "registration/AligningControls.h"
 #include "registration/FFTUnit2.h"
 #include "registration/RegistrationState.h"
@@ -10,9 +23,21 @@
 
 namespace registration {
 
+// The main window's state and input-stage objects registration works on.
+struct RegistrationContext {
+  frames::FrameTable& table;
+  frames::InputState& input;
+  frames::NavigationState& nav;
+  frames::InputControls& inputControls;
+  frames::FrameSource& source;
+  frames::FrameNavigation& navigation;
+  finish::ToneState& tone;
+};
+
 class RegistrationController {
  public:
-  RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c);
+  RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c, RegistrationContext ctx);
+  ~RegistrationController();
 
   // Tool-window positions are recorded only after start-up has opened the settings store.
   void SetStoreOpened(bool opened) { storeOpened_ = opened; }
@@ -23,14 +48,46 @@ class RegistrationController {
   void SetupFFTForBox();
   // A new input: feature point and box, tracking, registration graphs, best quality so far.
   void ResetForNewInput();
+
+  // Seams into later stages, bound by the main window; each may stay unbound.
+  std::function<void()> RunStacking;            // "Stack"
+  std::function<void()> RefreshStackSelection;  // the stack selection's labels and graph
+  std::function<void()> FillStackList;          // the stack lists in rank order
+  std::function<void()> AfterAutoStack;         // "Align && stack" after the stack
+  // Green plane of the darkframe for the optimizer, or nullptr when none is in use.
+  std::function<const frames::Single2dArray*()> Darkframe;
+  // Green plane of the flatfield, or nullptr; only its size is checked here.
+  std::function<const frames::Single2dArray*()> Flatfield;
+
+  // Reference feature.
+  void PreviewImageMouseDown(int x, int y);
+  void CalculateReferenceFFT();
+  void Alignonebuttonclick();  // "Recalc FFT"
+  void FFTsizeGroupClick();
+  void FFTFilterClick();
+
+  // Frame registration.
+  void RegisterFrame();
+  void AlignImageMouseDown(int x, int y);
+  void AlignImageMouseMove(int x, int y);
+
+  // Align-all run, graphs, browsing by rank.
+  void AlignallButtonClick();
+  void AlignStackButtonClick();
+  void HaltbuttonClick() { forceRealign_ = true; }
+  void AlignSliderChange();
+  void DrawGraphGrid(ui::Bitmap24& pic);
+  void DrawSpectrumGraph();
   // The quality and difference curves of the "Registration properties" window (and its copy
   // on the Stacking page).
   void DrawAlignGraph();
+  void SortRankList();
 
-  // Seams into later stages, bound by the main window.
-  std::function<void()> RunStacking;            // "Stack"
-  std::function<void()> RefreshStackSelection;  // the stack selection's labels and graph
+  // Optimizer.
+  void OptimizeButtonClick();
+  void OptimizeFrame(int f);
 
+  // Option handlers.
   void SearchAreaChange();
   void FFTFilterspinChange();
   void QualityFilterChange();
@@ -43,12 +100,87 @@ class RegistrationController {
   void FFTWindowMove();
   void PropertywindowMove();
 
+  // Optimizer passes decode every frame again instead of reading the neighbourhoods kept by
+  // the last align-all run.
+  void ForgetKeptFrames() { std::fill(crops_.valid.begin(), crops_.valid.end(), 0); }
+
+  // State for the dump and for tests.
+  bool AutoStack() const { return autoStack_; }
+  void SetAutoStack(bool on) { autoStack_ = on; }
+  bool WaitingForClick() const { return waitingForClick_; }
+  double OptimizerTotal() const { return optimizerTotal_; }
+  float OptimizerPassSum() const { return optimizerPassSum_; }
+  const ui::Bitmap24& ReferenceImage() const { return image1_; }
+  const FftPlane& RefSpecRe() const { return *refSpecRe_; }
+  const FftPlane& RefSpecIm() const { return *refSpecIm_; }
+  const FftPlane& BoxLum() const { return *boxLum_; }
+
  private:
+  void WireControls();
+  float Luminance(const uint8_t* px) const {
+    return lumG_[px[1]] + lumB_[px[0]] + lumR_[px[2]];
+  }
+  void UpdateLuminanceTables();
+  // Sets every picture the run shows only every few tens of milliseconds; values are always
+  // computed.
+  bool DisplayDue();
+  void DrawMarker(ui::Bitmap24& pic, int cx, int cy, int boxSide, bool centrePixel);
+  bool PointManually(int& px, int& py, int ox, int oy);
+  void ShowToolWindowsAfterQuestion();
+  void LoadFrameForShow(int f);
+  void RunOptimizerPass();
+  bool PrepareOptimizerPictures();
+  bool LoadWindows(int f, int sx0, int sy0, int& hx, int& hy, int& hh);
+  void LogTime(const std::string& prefix);
+  void SetPageVisible(const char* page, bool on);
+  void ShowPage(const char* page);
+  int Box() const { return engine_->FFTSize(); }
+
   ui::Services& s_;
   RegistrationState& st_;
   AligningControls& c_;
+  RegistrationContext x_;
   bool storeOpened_ = false;
   std::unique_ptr<FftEngine> engine_;
+
+  std::unique_ptr<FftPlane> boxLum_, refSpecRe_, refSpecIm_, frameSpecRe_, frameSpecIm_;
+  std::unique_ptr<FftPlane> optRef_, optFrame_;
+  ui::Bitmap24 image1_;          // the reference image kept for the difference and optimizer
+  ui::Bitmap24 resampledRef_;    // optimizer with "Resample"
+  ui::Bitmap24 resampledFrame_;
+  ui::Bitmap24 cutout_, cutoutScaled_;
+  float lumR_[256] = {}, lumG_[256] = {}, lumB_[256] = {};
+  float lumWeights_[3] = {-1, -1, -1};
+
+  bool waitingForClick_ = false, forceRealign_ = false, manualShift_ = false;
+  int clickX_ = 0, clickY_ = 0, lastMouseX_ = -1, lastMouseY_ = -1;
+  bool autoStack_ = false;
+  double alignStartTime_ = 0;
+  float optimizerPassSum_ = 0;
+  double optimizerTotal_ = 0;
+  double lastDisplay_ = -1e18;
+  bool inRun_ = false;
+  bool suppressSliderChange_ = false;
+  bool runActive_ = false;  // an align-all run or optimizer pass is under way
+  int prefetchFrame_ = -1;
+  // Each registered frame's neighbourhood of the feature, kept from the align-all pass so
+  // that optimizer passes read it instead of decoding the frame again (same pixels).
+  struct FrameCrops {
+    int side = 0;  // 0: not kept
+    std::vector<uint8_t> pixels;
+    std::vector<int32_t> left, top;
+    std::vector<uint8_t> valid;
+    const uint8_t* crop(int f) const { return pixels.data() + static_cast<size_t>(f) * side * side * 3; }
+  } crops_;
+  ui::Bitmap24 cropPicture_;
+  void PrepareCrops();
+  void KeepCrop(int f, int cx, int cy);
+  bool CropCovers(int f, int left, int top, int right, int bottom) const;
+  // Rows of luminance on their way into the column-major planes.
+  static constexpr int kRowBlock = 16, kBlockStride = 1025;
+  std::vector<float> rowBlock_ = std::vector<float>(kRowBlock * kBlockStride);
+  std::vector<float> refBlock_ = std::vector<float>(kRowBlock * kBlockStride);  // the optimizer's next frame, decoded on the side
+  bool displayNow_ = true;  // the pictures of the current frame are drawn
 };
 
 }  // namespace registration

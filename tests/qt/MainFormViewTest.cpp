@@ -206,6 +206,15 @@ TEST_F(MainFormViewTest, Screenshots_WrittenWhenRequested) {
   form().get<Slider>("PreviewSlider").setValue(4);
   shoot("pelinoxa-input-frames", true);
   form().get<ToolWindow>("SelectFrameswindow").setVisible(false);
+  // The feature, an align-all run and the registration windows.
+  ui::MouseEvent click;
+  click.x = 320;
+  click.y = 240;
+  form().get<Image>("PreviewImage").userMouse(MouseAction::Down, click);
+  form().get<ToolWindow>("FFTWindow").setBounds(1215, 40, 276, 300);
+  form().get<ToolWindow>("Propertywindow").setBounds(1215, 360, 316, 290);
+  form().get<Button>("Allignallbutton").userClick();
+  shoot("pelinoxa-aligned", true);
   for (const char* p : {"AligningPage", "StackingPage", "WaveletPage", "FinalPage"}) form().get<Page>(p).setVisible(true);
   const char* pages[] = {"AligningPage", "StackingPage", "WaveletPage", "FinalPage", "InfoPage"};
   const char* names[] = {"pelinoxa-aligning", "pelinoxa-stacking", "pelinoxa-wavelets", "pelinoxa-final", "pelinoxa-info"};

@@ -1,0 +1,390 @@
+// The optimizer: refines each good frame's shift by direct search of the smallest difference
+// between the frame's and the reference's windows around the feature.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/Numbers.h"
+#include "finish/Resample.h"
+#include "frames/FrameSource.h"
+#include "registration/RegistrationController.h"
+#include "registration/RegistrationMath.h"
+#include "ui/Canvas.h"
+
+namespace registration {
+
+namespace {
+
+ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + half, cy + half}; }
+
+// The largest search area, and how far a shift may wander in later passes before the frame
+// is decoded again.
+constexpr int kMaxSearch = 10, kCropMargin = 8;
+constexpr size_t kCropBudget = size_t(128) << 20;
+
+}  // namespace
+
+void RegistrationController::PrepareCrops() {
+  std::fill(crops_.valid.begin(), crops_.valid.end(), 0);
+  const int count = std::min(x_.input.FrameCount, frames::MaxFrames);
+  const int side = Box() + 2 * (kMaxSearch + kCropMargin) + 1;
+  const size_t bytes = static_cast<size_t>(count) * side * side * 3;
+  if (count <= 0 || bytes > kCropBudget || x_.inputControls.Interlaced.checked() || c_.Resampled.checked()) {
+    crops_.side = 0;
+    return;
+  }
+  crops_.side = side;
+  if (crops_.pixels.size() != bytes) crops_.pixels.assign(bytes, 0);
+  crops_.left.assign(count, 0);
+  crops_.top.assign(count, 0);
+  crops_.valid.assign(count, 0);
+}
+
+void RegistrationController::KeepCrop(int f, int cx, int cy) {
+  if (f < 0 || f >= static_cast<int>(crops_.valid.size())) return;
+  const ui::Bitmap24& pic = x_.source.preview();
+  const int side = crops_.side, left = cx - side / 2, top = cy - side / 2;
+  uint8_t* dst = crops_.pixels.data() + static_cast<size_t>(f) * side * side * 3;
+  const int x0 = std::max(0, -left), x1 = std::min(side, pic.width() - left);
+  for (int r = 0; r < side; ++r, dst += side * 3) {
+    const int y = top + r;
+    if (y < 0 || y >= pic.height() || x0 >= x1) {
+      std::memset(dst, 0, static_cast<size_t>(side) * 3);
+      continue;
+    }
+    if (x0 > 0) std::memset(dst, 0, static_cast<size_t>(x0) * 3);
+    std::memcpy(dst + x0 * 3, pic.row(y) + static_cast<ptrdiff_t>(left + x0) * 3, static_cast<size_t>(x1 - x0) * 3);
+    if (x1 < side) std::memset(dst + x1 * 3, 0, static_cast<size_t>(side - x1) * 3);
+  }
+  crops_.left[f] = left;
+  crops_.top[f] = top;
+  crops_.valid[f] = 1;
+}
+
+bool RegistrationController::CropCovers(int f, int left, int top, int right, int bottom) const {
+  if (crops_.side == 0 || f < 0 || f >= static_cast<int>(crops_.valid.size()) || !crops_.valid[f]) return false;
+  return left >= crops_.left[f] && top >= crops_.top[f] && right <= crops_.left[f] + crops_.side &&
+         bottom <= crops_.top[f] + crops_.side;
+}
+
+void RegistrationController::OptimizeButtonClick() {
+  if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
+  runActive_ = true;
+  struct Active {
+    bool& b;
+    ~Active() { b = false; }
+  } active{runActive_};
+  RunOptimizerPass();
+  s_.ui.setCursor(ui::Cursor::Normal);
+}
+
+// The aligning picture shows the reference square on the left; with "Resample" the reference
+// and a frame picture are prepared at the resampled size. Refuses windows that would not fit
+// the optimizer's planes.
+bool RegistrationController::PrepareOptimizerPictures() {
+  const int n = Box(), h = n / 2;
+  const int c = px::Round(c_.SearchArea.value());
+  const bool resample = c_.Resampled.checked();
+  const double f = st_.ResampleFactor;
+  const int hh = resample ? px::Round(h * f) : h;
+  if (2 * hh + 2 * c + 1 > kPlaneStride) {
+    s_.ui.messageBox("The optimizer's search window (" + std::to_string(2 * hh + 2 * c + 1) +
+                         " pixels) does not fit: choose a smaller alignment box, resample factor or search area",
+                     ui::MsgKind::Warning, ui::ButtonsOK);
+    return false;
+  }
+  const int b = resample ? px::Round(n * f) : n;
+  ui::Bitmap24& pic = c_.AlignImage.picture();
+  pic.reset(2 * b + 20, b + 70);
+  pic.fill(ui::colors::White);
+  ui::Canvas cv(pic);
+  if (!resample) {
+    cv.copyRect({0, 0, n, n}, image1_, Square(st_.HotX, st_.HotY, h));
+  } else {
+    resampledRef_.reset(std::max(1, px::Round(image1_.width() * f) - 1), std::max(1, px::Round(image1_.height() * f) - 1));
+    finish::ResampleImage(image1_, resampledRef_, finish::ResampleFilterIndexForItem(c_.ResampleCombo.itemIndex()));
+    resampledFrame_.reset(std::max(1, px::Round(x_.input.SourceWidth * f) - 1),
+                          std::max(1, px::Round(x_.input.SourceHeight * f) - 1));
+    const int cx = px::Round(st_.HotX * f), cy = px::Round(st_.HotY * f);
+    cv.copyRect({0, 0, b, b}, resampledRef_, {cx - b / 2, cy - b / 2, cx - b / 2 + b, cy - b / 2 + b});
+  }
+  c_.AlignImage.invalidate();
+  return true;
+}
+
+void RegistrationController::RunOptimizerPass() {
+  auto& in = x_.input;
+  auto& table = x_.table;
+  LogTime("optimizer ");
+  st_.WorkStatus = wsOptimized;
+  c_.AlignSlider.setVisible(false);
+  if (!PrepareOptimizerPictures()) return;
+
+  in.CancelRequested = false;
+  const bool fast = c_.FastOptimize.checked();
+  const double pct = c_.OptimizeSpin.value();
+  const double lowq = c_.OptimizeQualitySpin.value();
+  s_.progress.setCaption("Optimizing frames");
+  c_.ShowFFTbox.setChecked(false);
+  s_.progress.show();
+  optimizerPassSum_ = 0;
+
+  inRun_ = true;
+  lastDisplay_ = -1e18;
+  struct Done {
+    bool& b;
+    ~Done() { b = false; }
+  } done{inRun_};
+
+  const bool interlaced = x_.inputControls.Interlaced.checked();
+  const int m = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
+  const float best = table.ranks[0].RankQuality;
+  for (int p = 0; p <= m; ++p) {
+    const int f = std::clamp(table.ranks[p].FrameIndex, 0, frames::MaxFrames - 1);
+    if (table[f].Excluded == 1) continue;
+    s_.progress.setProgress(m > 0 ? px::Round(100.0 * p / m) : 100);
+    const bool display = DisplayDue();
+    if (display) {
+      const int shown = table.ranks[std::clamp(c_.AlignSlider.value(), 0, frames::MaxFrames - 1)].FrameIndex;
+      x_.inputControls.Frames.setCaption("Processing frame " + std::to_string(shown + 1) + " of " +
+                                         std::to_string(in.SelectedCount));
+    }
+    auto candidate = [&](int q) {
+      const int g = std::clamp(table.ranks[q].FrameIndex, 0, frames::MaxFrames - 1);
+      const bool good = best > 0 && table.ranks[q].RankQuality / best * 100.0 >= lowq;
+      return table[g].Excluded == 0 && (!fast || table[g].OptimizeGain > pct) && good;
+    };
+    if (!candidate(p)) continue;
+    // The next candidate's frame decodes while this one is searched.
+    prefetchFrame_ = -1;
+    if (!in.stillInput())
+      for (int q = p + 1; q <= m; ++q)
+        if (candidate(q)) {
+          const int g = table.ranks[q].FrameIndex;
+          if (g < 0 || g >= static_cast<int>(crops_.valid.size()) || !crops_.valid[g] || interlaced) prefetchFrame_ = g;
+          break;
+        }
+
+    suppressSliderChange_ = true;
+    c_.AlignSlider.setValue(p);
+    suppressSliderChange_ = false;
+    s_.ui.setCursor(ui::Cursor::Busy);
+    if (!interlaced) {
+      OptimizeFrame(f);
+    } else {
+      in.FieldIndex = 0;
+      OptimizeFrame(f);
+      in.FieldIndex = 1;
+      OptimizeFrame(f);
+    }
+    // The frame by rank; the preview already holds it unless a field was rebuilt.
+    if (displayNow_) {
+      if (interlaced) LoadFrameForShow(f);
+      AlignSliderChange();
+    }
+    s_.ui.processEvents();
+    if (in.CancelRequested) break;
+  }
+  prefetchFrame_ = -1;
+  c_.Memo2.add("Dif:" + px::FloatToStr(optimizerPassSum_));
+  if (in.CancelRequested) return;
+
+  double total = 0;
+  for (int p = 0; p <= m; ++p)
+    if (best > 0 && table.ranks[p].RankQuality / best * 100.0 >= lowq)
+      total += table[std::clamp(table.ranks[p].FrameIndex, 0, frames::MaxFrames - 1)].Difference;
+  optimizerTotal_ = 0.001 * total;
+  s_.ui.setCursor(ui::Cursor::Normal);
+  s_.progress.hide();
+  c_.AlignSlider.setVisible(true);
+}
+
+void RegistrationController::OptimizeFrame(int f) {
+  auto& in = x_.input;
+  auto& ic = x_.inputControls;
+  if (f < 0 || f >= frames::MaxFrames) return;
+  frames::FrameRecord& rec = x_.table[f];
+  UpdateLuminanceTables();
+  const int n = Box();
+  const int c = px::Round(c_.SearchArea.value());
+  const bool resample = c_.Resampled.checked();
+  const double factor = st_.ResampleFactor;
+  int h = n / 2;
+  int hx = st_.HotX, hy = st_.HotY;
+  if (2 * (resample ? px::Round(h * factor) : h) + 2 * c + 1 > kPlaneStride) return;
+
+  // 1. - 2.
+  const int savedW = in.ImageWidth, savedH = in.ImageHeight;
+  in.FrameWidth = in.ImageWidth;
+  in.FrameHeight = in.ImageHeight;
+  const bool interlaced = ic.Interlaced.checked();
+  const bool fieldA = interlaced && in.FieldIndex == 0;
+  float& diffField = fieldA ? rec.DifferenceA : rec.Difference;
+  int32_t& shiftX = fieldA ? rec.ShiftXa : rec.ShiftX;
+  int32_t& shiftY = fieldA ? rec.ShiftYa : rec.ShiftY;
+  double best = diffField;
+  if (best == 1.0) {
+    best = 1.5e38;
+    diffField = 1.5e38f;
+  }
+  const int sx0 = shiftX, sy0 = shiftY;
+
+  // 3. The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the
+  // whole window is read from there.
+  const bool fromCrop = !interlaced && !resample &&
+                        CropCovers(f, hx + sx0 - h - c, hy + sy0 - h - c, hx + sx0 + h + c + 1, hy + sy0 + h + c + 1);
+  int frameW = in.ImageWidth, frameH = in.ImageHeight;
+  if (!fromCrop) {
+    LoadFrameForShow(f);
+    if (prefetchFrame_ >= 0 && (!interlaced || in.FieldIndex == 1))
+      x_.source.PrefetchAviFrame(in.AviPath, prefetchFrame_);
+    frameW = in.ImageWidth;
+    frameH = in.ImageHeight;
+    in.ImageWidth = savedW;
+    in.ImageHeight = savedH;
+    if (interlaced)
+      frames::RebuildField(x_.source.preview(), in.FieldIndex, ic.InterlaceHoriz.checked(), in.FrameWidth,
+                           in.FrameHeight);
+  }
+
+  const ui::Bitmap24* refPic = &image1_;
+  const ui::Bitmap24* framePic = &x_.source.preview();
+  // Frame pixel (x, y) is at frameBase + (y - frameTop) * frameStride + (x - frameLeft) * 3.
+  const uint8_t* frameBase = framePic->data();
+  size_t frameStride = framePic->stride();
+  int frameLeft = 0, frameTop = 0;
+  if (fromCrop) {
+    frameBase = crops_.crop(f);
+    frameStride = static_cast<size_t>(crops_.side) * 3;
+    frameLeft = crops_.left[f];
+    frameTop = crops_.top[f];
+  }
+  int fw = std::min(in.FrameWidth, frameW), fh = std::min(in.FrameHeight, frameH);
+  int rw = std::min(fw, image1_.width()), rh = std::min(fh, image1_.height());
+  if (resample) {
+    const int o = px::Round(2.0 * c / factor);
+    hx = px::Round(st_.HotX * factor);
+    hy = px::Round(st_.HotY * factor);
+    const int cx = px::Round((hx + sx0) / factor), cy = px::Round((hy + sy0) / factor);
+    const int side = n + o, s = 2 * c + px::Round(n * factor);
+    const int left = cx - n / 2 - o / 2, top = cy - n / 2 - o / 2;
+    cutout_.reset(side, side);
+    ui::Canvas(cutout_).copyRect({0, 0, side, side}, x_.source.preview(), {left, top, left + side, top + side});
+    cutoutScaled_.reset(s, s);
+    finish::ResampleImage(cutout_, cutoutScaled_, finish::ResampleFilterIndexForItem(c_.ResampleCombo.itemIndex()));
+    ui::Canvas(resampledFrame_).draw(hx + sx0 - s / 2, hy + sy0 - s / 2, cutoutScaled_);
+    fw = rw = px::Round(in.ImageWidth * factor) - 1;
+    fh = rh = px::Round(in.ImageHeight * factor) - 1;
+    fw = std::min(fw, resampledFrame_.width());
+    fh = std::min(fh, resampledFrame_.height());
+    rw = std::min(rw, resampledRef_.width());
+    rh = std::min(rh, resampledRef_.height());
+    h = px::Round(h * factor);
+    refPic = &resampledRef_;
+    framePic = &resampledFrame_;
+    frameBase = framePic->data();
+    frameStride = framePic->stride();
+  }
+
+  // 4. The windows of side 2h + 2c + 1 around the feature.
+  FftPlane& ref = *optRef_;
+  FftPlane& frm = *optFrame_;
+  const int side = 2 * h + 2 * c + 1;
+  ClearCorner(ref, side);
+  ClearCorner(frm, side);
+  const frames::Single2dArray* dark = ic.UseDarkFrame.checked() && Darkframe ? Darkframe() : nullptr;
+  const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
+  double sumR = 0, sumF = 0;
+  long long count = 0;
+  for (int i = -h - c; i <= h + c; ++i) {
+    const int ry = hy + i, fy = hy + sy0 + i;
+    if (ry < 0 || ry >= fh || fy < 0 || fy >= fh || ry >= rh) continue;
+    const uint8_t* rrow = refPic->row(ry);
+    const uint8_t* frow = frameBase + static_cast<ptrdiff_t>(fy - frameTop) * static_cast<ptrdiff_t>(frameStride) -
+                          static_cast<ptrdiff_t>(frameLeft) * 3;
+    for (int j = -h - c; j <= h + c; ++j) {
+      const int rx = hx + j, fx = hx + sx0 + j;
+      if (rx < 0 || rx >= fw || fx < 0 || fx >= fw || rx >= rw) continue;
+      float rv = Luminance(rrow + rx * 3);
+      float fv = Luminance(frow + fx * 3);
+      // The darkframe's green plane (levels x 128), where it covers the position.
+      if (dark) {
+        if (rx < dw && ry < dh) rv -= dark->Get(rx, ry) / 128.0f;
+        if (fx < dw && fy < dh) fv -= dark->Get(fx, fy) / 128.0f;
+      }
+      ref.at(j + h + c, i + h + c) = rv;
+      frm.at(j + h + c, i + h + c) = fv;
+      sumR += rv;
+      sumF += fv;
+      ++count;
+    }
+  }
+  // 5. Bias subtraction.
+  if (c_.BlurBox.checked()) {
+    sumR = sumF = 0;
+    const float bias = static_cast<float>(px::Round(c_.Bias.value()));
+    for (int x = 2; x <= n - 3; ++x)
+      for (int y = 2; y <= n - 3; ++y) {
+        float& r = ref.at(x, y);
+        float& q = frm.at(x, y);
+        r = std::max(0.0f, r - bias);
+        q = std::max(0.0f, q - bias);
+        sumR += r;
+        sumF += q;
+      }
+  }
+  // 6. - 7.
+  if (count == 0) count = 1;
+  SearchOptions so;
+  so.n = n;
+  so.c = c;
+  so.meanR = static_cast<float>(sumR / count);
+  so.meanF = static_cast<float>(sumF / count);
+  so.noSquare = c_.NoSquare.checked();
+  so.relative = c_.Relative.checked();
+  so.laterWinsTies = !interlaced;
+  const SearchResult r = OptimizerSearch(ref, frm, so, best);
+  if (r.improved) {
+    diffField = static_cast<float>(r.sum);
+    rec.OptimizeGain = r.gain;
+    shiftX = sx0 + r.a;
+    shiftY = sy0 + r.b;
+    best = r.sum;
+  }
+  // 8.
+  optimizerPassSum_ += static_cast<float>(best);
+
+  // 9. The current square beside the reference.
+  if (!inRun_ || displayNow_) {
+    ui::Bitmap24& pic = c_.AlignImage.picture();
+    ui::Canvas cv(pic);
+    cv.brush.style = ui::BrushStyle::Clear;
+    const std::string text = " Processing frame " + std::to_string(f + 1) + "            ";
+    if (fromCrop) {
+      cropPicture_.reset(crops_.side, crops_.side);
+      std::memcpy(cropPicture_.data(), crops_.crop(f), cropPicture_.byteSize());
+      cv.copyRect({n + 10, 0, 2 * n + 10, n}, cropPicture_,
+                  Square(hx + rec.ShiftX - frameLeft, hy + rec.ShiftY - frameTop, n / 2));
+      cv.textOut(n / 4, n + 15, " Original ");
+      cv.textOut(n / 4 + n, n + 15, " Current ");
+      cv.textOut(n - n / 4 - 10, n + 30, text);
+    } else if (!resample) {
+      cv.copyRect({n + 10, 0, 2 * n + 10, n}, *framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, n / 2));
+      cv.textOut(n / 4, n + 15, " Original ");
+      cv.textOut(n / 4 + n, n + 15, " Current ");
+      cv.textOut(n - n / 4 - 10, n + 30, text);
+    } else {
+      cv.copyRect({2 * h, 0, 4 * h, 2 * h}, *framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, h));
+      cv.textOut(h, 2 * h + 15, " Original ");
+      cv.textOut(3 * h, 2 * h + 15, " Current ");
+      cv.textOut(2 * h, 2 * h + 30, text);
+    }
+    DrawAlignGraph();
+    c_.AlignImage.invalidate();
+  }
+  // 10. The working frame size stays the image size.
+  in.FrameWidth = in.ImageWidth;
+  in.FrameHeight = in.ImageHeight;
+}
+
+}  // namespace registration

@@ -1,0 +1,213 @@
+// The arithmetic of registration against values worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "registration/RegistrationMath.h"
+
+namespace registration {
+namespace {
+
+TEST(AlignmentFilter, Radius10OnA64Box_KeepsAndZeroesTheDocumentedCoefficients) {
+  const float r2 = 100;
+  EXPECT_TRUE(FilterKeeps(10, 0, 64, r2));
+  EXPECT_FALSE(FilterKeeps(8, 7, 64, r2));  // 113 > 100
+  EXPECT_TRUE(FilterKeeps(60, 0, 64, r2));  // distance 4 through the wrap
+  EXPECT_FALSE(FilterKeeps(32, 32, 64, r2));
+  EXPECT_TRUE(FilterKeeps(0, 54, 64, r2));  // dy = 10
+
+  FftPlane re, im;
+  for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 64; ++y) re.at(x, y) = im.at(x, y) = 1;
+  ApplyAlignmentFilter(re, im, 64, r2);
+  EXPECT_EQ(re.at(10, 0), 1);
+  EXPECT_EQ(im.at(8, 7), 0);
+  EXPECT_EQ(re.at(60, 0), 1);
+  EXPECT_EQ(re.at(32, 32), 0);
+  // Every quadrant is filtered alike.
+  EXPECT_EQ(re.at(64 - 8, 64 - 7), 0);
+  EXPECT_EQ(re.at(64 - 6, 64 - 8), 1);
+}
+
+TEST(PeakShift, IndicesAboveHalfAreNegative) {
+  EXPECT_EQ(PeakToShift(0, 64), 0);
+  EXPECT_EQ(PeakToShift(32, 64), 32);   // px = h gives sx = h
+  EXPECT_EQ(PeakToShift(33, 64), -31);  // h + 1 gives h + 1 - N
+  EXPECT_EQ(PeakToShift(63, 64), -1);
+}
+
+TEST(PeakShift, FirstMaximumInColumnOrderWins) {
+  FftPlane s;
+  s.at(5, 9) = 3;
+  s.at(5, 2) = 3;
+  s.at(7, 1) = 3;
+  Peak p = FindPeak(s, 16);
+  EXPECT_EQ(p.x, 5);
+  EXPECT_EQ(p.y, 2);
+  EXPECT_EQ(p.value, 3);
+}
+
+// A smooth peak c(x, y) = A - 100 (x - x0)^2 - 200 (y - y0)^2 sampled with wrap-around.
+void FillParabolic(FftPlane& s, int n, double x0, double y0) {
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) {
+      double dx = x - x0, dy = y - y0;
+      dx -= n * std::round(dx / n);
+      dy -= n * std::round(dy / n);
+      s.at(x, y) = static_cast<float>(1e5 - 100 * dx * dx - 200 * dy * dy);
+    }
+}
+
+TEST(SubPixel, ParabolaVertexFollowsTheTruePeak_AlsoAcrossTheWrap) {
+  const int n = 32;
+  for (auto [x0, y0] : {std::pair{5.3, 7.0}, std::pair{10.0, 4.4}, std::pair{0.2, 31.7}, std::pair{31.6, 0.3}}) {
+    FftPlane s;
+    FillParabolic(s, n, x0, y0);
+    Peak p = FindPeak(s, n);
+    SubPixel sp = ParabolaPeak(s, n, p.x, p.y);
+    double fx = p.x + sp.fx, fy = p.y + sp.fy;
+    // Back into the same period as the truth.
+    fx -= n * std::round((fx - x0) / n);
+    fy -= n * std::round((fy - y0) / n);
+    // The lowered centre value (1.0 against a curvature of 200 or 400) moves the vertex by
+    // less than a hundredth.
+    EXPECT_NEAR(fx, x0, 0.01) << x0 << "," << y0;
+    EXPECT_NEAR(fy, y0, 0.01) << x0 << "," << y0;
+    EXPECT_LE(std::fabs(sp.fx), 1.0);
+    EXPECT_LE(std::fabs(sp.fy), 1.0);
+  }
+}
+
+TEST(SubPixel, FlatNeighbourhoodGivesNoOffset) {
+  FftPlane s;
+  for (int x = 0; x < 8; ++x)
+    for (int y = 0; y < 8; ++y) s.at(x, y) = 5;
+  SubPixel sp = ParabolaPeak(s, 8, 3, 3);
+  EXPECT_EQ(sp.fx, 0);
+  EXPECT_EQ(sp.fy, 0);
+}
+
+frames::FrameTable& Table() {
+  static frames::FrameTable t;
+  t.Reset();
+  return t;
+}
+
+void SetQualities(frames::FrameTable& t, std::initializer_list<float> q) {
+  int p = 0;
+  for (float v : q) {
+    t.ranks[p].FrameIndex = p;
+    t.ranks[p].RankQuality = v;
+    ++p;
+  }
+}
+
+TEST(Ranking, SortIsDescendingAndStableForTies) {
+  auto& t = Table();
+  SetQualities(t, {0.2f, 0.5f, 0.2f, 0.9f, 0.5f});
+  SortRankList(t, 4);
+  const int order[] = {3, 1, 4, 0, 2};
+  for (int p = 0; p < 5; ++p) EXPECT_EQ(t.ranks[p].FrameIndex, order[p]) << p;
+  EXPECT_FLOAT_EQ(t.ranks[0].RankQuality, 0.9f);
+  EXPECT_FLOAT_EQ(t.ranks[5].RankQuality, 0.0f);
+}
+
+TEST(Ranking, SortOfTheFullTableStaysInsideIt) {
+  auto& t = Table();
+  for (int p = 0; p < frames::MaxFrames; ++p) {
+    t.ranks[p].FrameIndex = p;
+    t.ranks[p].RankQuality = static_cast<float>(p % 7);
+  }
+  SortRankList(t, frames::MaxFrames - 1);
+  for (int p = 1; p < frames::MaxFrames; ++p) ASSERT_GE(t.ranks[p - 1].RankQuality, t.ranks[p].RankQuality);
+}
+
+TEST(Ranking, AutomaticCutExamples) {
+  auto& t = Table();
+  SetQualities(t, {1.0f, 0.9f, 0.85f, 0.7f, 0.6f, 0.5f});
+  EXPECT_EQ(AutoStackCut(t, 5, 80), 2);
+  SetQualities(t, {1.0f, 0.9f, 0.85f, 0.7f});
+  EXPECT_EQ(AutoStackCut(t, 3, 80), 3);  // the search reaches the maximum
+  SetQualities(t, {1.0f, 0.7f, 0.6f, 0.5f, 0.4f});
+  EXPECT_EQ(AutoStackCut(t, 4, 80), 1);  // a drop at p = 1 alone does not stop it
+  EXPECT_EQ(AutoStackCut(t, 0, 80), 0);
+}
+
+// Windows of side n + 2c + 1 holding a pattern; the frame window displaced by (da, db).
+void FillWindows(FftPlane& ref, FftPlane& frm, int n, int c, int da, int db) {
+  const int side = n + 2 * c + 1;
+  auto v = [](int x, int y) { return static_cast<float>((x * 7 + y * 13) % 17 + (x * y) % 5); };
+  for (int x = 0; x < side; ++x)
+    for (int y = 0; y < side; ++y) {
+      ref.at(x, y) = v(x, y);
+      frm.at(x, y) = v(x - da, y - db);
+    }
+}
+
+TEST(OptimizerSearchTest, FindsTheDisplacementAndItsGain) {
+  FftPlane ref, frm;
+  FillWindows(ref, frm, 16, 2, 1, -2);
+  SearchOptions o;
+  o.n = 16;
+  o.c = 2;
+  SearchResult r = OptimizerSearch(ref, frm, o, 1.5e38);
+  ASSERT_TRUE(r.improved);
+  EXPECT_EQ(r.a, 1);
+  EXPECT_EQ(r.b, -2);
+  EXPECT_DOUBLE_EQ(r.sum, 0);
+}
+
+TEST(OptimizerSearchTest, NothingAtOrBelowTheStoredDifferenceChangesNothing) {
+  FftPlane ref, frm;
+  FillWindows(ref, frm, 16, 2, 1, 0);
+  SearchOptions o;
+  o.n = 16;
+  o.c = 2;
+  o.meanF = 1000;  // every candidate is far off
+  SearchResult r = OptimizerSearch(ref, frm, o, 10.0);
+  EXPECT_FALSE(r.improved);
+  EXPECT_EQ(r.sum, 10.0);
+}
+
+TEST(OptimizerSearchTest, TiesGoToTheLastOffsetOrTheFirstWhenInterlaced) {
+  FftPlane ref, frm;  // both all zero: every candidate sums 0
+  SearchOptions o;
+  o.n = 8;
+  o.c = 1;
+  SearchResult later = OptimizerSearch(ref, frm, o, 0.0);
+  ASSERT_TRUE(later.improved);
+  EXPECT_EQ(later.a, 1);
+  EXPECT_EQ(later.b, 1);
+  EXPECT_FLOAT_EQ(later.gain, 100.0f);
+  o.laterWinsTies = false;
+  SearchResult first = OptimizerSearch(ref, frm, o, 1.0);
+  ASSERT_TRUE(first.improved);
+  EXPECT_EQ(first.a, -1);
+  EXPECT_EQ(first.b, -1);
+  // 100 - 0 / (1 + 1) * 100
+  EXPECT_FLOAT_EQ(first.gain, 100.0f);
+}
+
+TEST(OptimizerSearchTest, LargerOffsetsSumFewerTerms) {
+  FftPlane ref, frm;
+  const int n = 4, c = 1;
+  for (int x = 0; x < n + 2 * c + 1; ++x)
+    for (int y = 0; y < n + 2 * c + 1; ++y) ref.at(x, y) = 1;  // frame all 0: each term is 1
+  SearchOptions o;
+  o.n = n;
+  o.c = c;
+  o.laterWinsTies = false;
+  // Offsets (-1,-1): 4 x 4 terms; (1,1): j, k < n - c - 1 = 2, so 2 x 2 = 4 terms; the last
+  // candidate has the fewest terms and so wins.
+  SearchResult r = OptimizerSearch(ref, frm, o, 1e30);
+  EXPECT_EQ(r.a, 1);
+  EXPECT_EQ(r.b, 1);
+  EXPECT_DOUBLE_EQ(r.sum, 4.0);
+  o.noSquare = true;
+  o.relative = true;  // |1 / (1 + 0.01)| per term
+  r = OptimizerSearch(ref, frm, o, 1e30);
+  EXPECT_NEAR(r.sum, 4.0 / 1.01, 1e-5);
+}
+
+}  // namespace
+}  // namespace registration

@@ -1,0 +1,89 @@
+// Registration against the sample generator's truth: sub-pixel shifts and the quality ranking
+// of frames whose seeing is known.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "app/AppFixture.h"
+#include "base/Files.h"
+#include "base/Json.h"
+#include "registration/AligningControls.h"
+
+namespace {
+
+double Spearman(const std::vector<double>& a, const std::vector<double>& b) {
+  auto ranks = [](const std::vector<double>& v) {
+    std::vector<size_t> idx(v.size());
+    std::iota(idx.begin(), idx.end(), 0);
+    std::sort(idx.begin(), idx.end(), [&](size_t i, size_t j) { return v[i] < v[j]; });
+    std::vector<double> r(v.size());
+    for (size_t k = 0; k < idx.size(); ++k) r[idx[k]] = static_cast<double>(k);
+    return r;
+  };
+  std::vector<double> ra = ranks(a), rb = ranks(b);
+  const double n = static_cast<double>(a.size());
+  double d2 = 0;
+  for (size_t i = 0; i < a.size(); ++i) d2 += (ra[i] - rb[i]) * (ra[i] - rb[i]);
+  return 1 - 6 * d2 / (n * (n * n - 1));
+}
+
+class RegistrationTruth : public pxtest::AppFixture {
+ protected:
+  px::Json Truth(const std::string& path) { return px::Json::parse(px::ReadFileText(path + ".json")); }
+  void Align(const std::string& avi, int x, int y) {
+    SelectInput({avi}, 1);
+    ui::MouseEvent e;
+    e.x = x;
+    e.y = y;
+    get<ui::Image>("PreviewImage").userMouse(ui::MouseAction::Down, e);
+    get<ui::Button>("Allignallbutton").userClick();
+  }
+};
+
+// The sun's granulation gives a compact correlation peak.
+TEST_F(RegistrationTruth, SubPixelShiftsWithinPointFifteenPixelRms) {
+  std::string avi = Generate("sub.avi",
+                             "--frames 40 --size 240x180 --scene sun --jitter 3 --blur-min 0.6 --blur-max 1.2 "
+                             "--noise 2 --truth " + dir.file("sub.avi.json"));
+  mf->aligning.SubPixelEstimate.setChecked(true);
+  Align(avi, 120, 90);
+  px::Json t = Truth(avi);
+  const auto& frames = t["frame"].asArray();
+  double se = 0, seInt = 0;
+  for (int i = 0; i < 40; ++i) {
+    const double dx = frames[i].find("dx")->asNumber(), dy = frames[i].find("dy")->asNumber();
+    const auto& r = mf->ws.table[i];
+    se += (r.FineShiftX - dx) * (r.FineShiftX - dx) + (r.FineShiftY - dy) * (r.FineShiftY - dy);
+    seInt += (r.ShiftX - dx) * (r.ShiftX - dx) + (r.ShiftY - dy) * (r.ShiftY - dy);
+    // The fine shift refines the integer shift by less than a pixel.
+    EXPECT_LE(std::fabs(r.FineShiftX - r.ShiftX), 1.0f) << i;
+    EXPECT_LE(std::fabs(r.FineShiftY - r.ShiftY), 1.0f) << i;
+  }
+  const double rms = std::sqrt(se / 80), rmsInt = std::sqrt(seInt / 80);
+  RecordProperty("SubPixelRms", std::to_string(rms));
+  EXPECT_LT(rms, 0.15) << "integer shifts: " << rmsInt;
+  EXPECT_LT(rms, rmsInt);
+}
+
+TEST_F(RegistrationTruth, QualityFollowsTheTrueSharpness) {
+  std::string avi = Generate("seeing.avi",
+                             "--frames 150 --size 200x160 --scene moon --jitter 2 --blur-min 0.5 --blur-max 3 "
+                             "--truth " + dir.file("seeing.avi.json"));
+  mf->aligning.AutoOptimize.setChecked(false);
+  Align(avi, 100, 80);
+  px::Json t = Truth(avi);
+  const auto& frames = t["frame"].asArray();
+  std::vector<double> q, s;
+  for (int i = 0; i < 150; ++i) {
+    q.push_back(mf->ws.table[i].Quality);
+    s.push_back(frames[i].find("sharpness")->asNumber());
+  }
+  const double rho = Spearman(q, s);
+  RecordProperty("Spearman", std::to_string(rho));
+  EXPECT_GE(rho, 0.8);
+}
+
+}  // namespace
