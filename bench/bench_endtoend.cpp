@@ -22,7 +22,7 @@ void BM_EndToEnd_Batch_1000x640x480_Tiff16(benchmark::State& state) {
                       "mouse PreviewImage down 320 240\n"
                       "click Allignallbutton\n"
                       "slide StackSlider 499\n"
-                      "click StackButton\n"
+                      "click Stackbutton\n"
                       "dialog " + dir + "/stack.tif filter=6\n"
                       "click SaveButton\n");
   std::string cmd = "cd " + dir + " && XDG_CONFIG_HOME=" + dir + "/cfg " + PX_BINARY_DIR +
