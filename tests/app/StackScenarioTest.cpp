@@ -8,31 +8,15 @@
 #include "AppFixture.h"
 #include "base/Json.h"
 #include "base/Numbers.h"
+#include "support/Statistics.h"
 #include "ui/BmpCodec.h"
 
 namespace {
 
 class StackScenarioTest : public pxtest::AppFixture {};
 
-// Pearson correlation of two images over a window.
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-  const double n = static_cast<double>(a.size());
-  const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n, mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
-  double sab = 0, saa = 0, sbb = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    sab += (a[i] - ma) * (b[i] - mb);
-    saa += (a[i] - ma) * (a[i] - ma);
-    sbb += (b[i] - mb) * (b[i] - mb);
-  }
-  return sab / std::sqrt(saa * sbb);
-}
-
-double StdDev(const std::vector<double>& a) {
-  const double m = std::accumulate(a.begin(), a.end(), 0.0) / a.size();
-  double s = 0;
-  for (double v : a) s += (v - m) * (v - m);
-  return std::sqrt(s / a.size());
-}
+using pxtest::Correlation;
+using pxtest::StdDev;
 
 TEST_F(StackScenarioTest, BestFifthOfThreeHundredFramesBeatsTheBestFrame) {
   const int W = 200, H = 150, N = 300;

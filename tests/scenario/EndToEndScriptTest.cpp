@@ -10,10 +10,15 @@
 
 #include "base/Files.h"
 #include "base/Json.h"
+#include "support/Statistics.h"
 #include "support/TestSupport.h"
 #include "ui/BmpCodec.h"
 
 namespace {
+
+using pxtest::Correlation;
+using pxtest::Mean;
+using pxtest::StdDev;
 
 constexpr int W = 200, H = 150, N = 300;
 
@@ -57,26 +62,6 @@ std::vector<double> Window(const std::vector<double>& img, int x0, int y0, int w
   for (int y = y0; y < y0 + h; ++y)
     for (int x = x0; x < x0 + w; ++x) v.push_back(img[static_cast<size_t>(y) * W + x]);
   return v;
-}
-
-double Mean(const std::vector<double>& a) { return std::accumulate(a.begin(), a.end(), 0.0) / a.size(); }
-
-double StdDev(const std::vector<double>& a) {
-  const double m = Mean(a);
-  double s = 0;
-  for (double v : a) s += (v - m) * (v - m);
-  return std::sqrt(s / a.size());
-}
-
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-  const double ma = Mean(a), mb = Mean(b);
-  double sab = 0, saa = 0, sbb = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    sab += (a[i] - ma) * (b[i] - mb);
-    saa += (a[i] - ma) * (a[i] - ma);
-    sbb += (b[i] - mb) * (b[i] - mb);
-  }
-  return sab / std::sqrt(saa * sbb);
 }
 
 TEST(EndToEndScript, AlignedAndStackedBestFifth_BeatsTheBestFrameInTheSavedTiff) {

@@ -11,24 +11,11 @@
 #include "base/Files.h"
 #include "base/Json.h"
 #include "registration/AligningControls.h"
+#include "support/Statistics.h"
 
 namespace {
 
-double Spearman(const std::vector<double>& a, const std::vector<double>& b) {
-  auto ranks = [](const std::vector<double>& v) {
-    std::vector<size_t> idx(v.size());
-    std::iota(idx.begin(), idx.end(), 0);
-    std::sort(idx.begin(), idx.end(), [&](size_t i, size_t j) { return v[i] < v[j]; });
-    std::vector<double> r(v.size());
-    for (size_t k = 0; k < idx.size(); ++k) r[idx[k]] = static_cast<double>(k);
-    return r;
-  };
-  std::vector<double> ra = ranks(a), rb = ranks(b);
-  const double n = static_cast<double>(a.size());
-  double d2 = 0;
-  for (size_t i = 0; i < a.size(); ++i) d2 += (ra[i] - rb[i]) * (ra[i] - rb[i]);
-  return 1 - 6 * d2 / (n * (n * n - 1));
-}
+using pxtest::Spearman;
 
 class RegistrationTruth : public pxtest::AppFixture {
  protected:
