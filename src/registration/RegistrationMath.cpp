@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace registration {
 
@@ -87,41 +89,131 @@ int AutoStackCut(const frames::FrameTable& table, int maxPos, double lowPercent)
   return maxPos;
 }
 
-SearchResult OptimizerSearch(const FftPlane& ref, const FftPlane& frame, const SearchOptions& o, double best) {
-  SearchResult r;
-  r.sum = best;
-  const int n = o.n, c = o.c;
-  for (int a = -c; a <= c; ++a) {
+namespace {
+
+typedef float Floats4 __attribute__((vector_size(16)));
+typedef double Doubles4 __attribute__((vector_size(32)));
+
+// One column's eight lanes, the tail rows added to lane 0, paired in the fixed order.
+inline double ColumnTotal(Doubles4 low, Doubles4 high, const float* rc, const float* fc, int k, int kEnd) {
+  double lane[8];
+  std::memcpy(lane, &low, sizeof low);
+  std::memcpy(lane + 4, &high, sizeof high);
+  for (; k < kEnd; ++k) {
+    const float u = rc[k] - fc[k];
+    lane[0] += static_cast<double>(u) * u;
+  }
+  return ((lane[0] + lane[1]) + (lane[2] + lane[3])) + ((lane[4] + lane[5]) + (lane[6] + lane[7]));
+}
+
+// Sum of squared differences of the n x n mean-free windows for every offset, in a's then b's
+// order, into sums. Eight lanes per column exactly as the scalar form adds them: lane l takes
+// rows l, l + 8, ..., lane 0 also the tail. Four columns run side by side so that their
+// independent sums overlap; the column totals are still added in column order.
+__attribute__((target_clones("avx2", "default"))) void SquaredSums(const float* r, const float* f, int n, int c,
+                                                                  double* sums) {
+  constexpr int kColumns = 4;
+  for (int a = -c; a <= c; ++a)
     for (int b = -c; b <= c; ++b) {
       const int jEnd = std::min(n, n - c - a);
       const int kEnd = std::min(n, n - c - b);
       double sum = 0;
-      for (int j = 0; j < jEnd; ++j) {
-        const float* rc = ref.column(c + j) + c;
-        const float* fc = frame.column(c + j + a) + c + b;
-        double col = 0;
-        if (!o.relative && !o.noSquare) {
-          // Eight running sums, so the loop runs in vector lanes.
-          double acc[8] = {};
-          int k = 0;
-          for (; k + 8 <= kEnd; k += 8)
-            for (int l = 0; l < 8; ++l) {
-              const float u = (rc[k + l] - o.meanR) - (fc[k + l] - o.meanF);
-              acc[l] += static_cast<double>(u) * u;
-            }
-          for (; k < kEnd; ++k) {
-            const float u = (rc[k] - o.meanR) - (fc[k] - o.meanF);
-            acc[0] += static_cast<double>(u) * u;
+      int j = 0;
+      for (; j + kColumns <= jEnd; j += kColumns) {
+        const float* rc[kColumns];
+        const float* fc[kColumns];
+        Doubles4 low[kColumns] = {}, high[kColumns] = {};  // lanes 0-3 and 4-7
+        for (int q = 0; q < kColumns; ++q) {
+          rc[q] = r + static_cast<size_t>(j + q) * n;
+          fc[q] = f + static_cast<size_t>(c + j + q + a) * n + c + b;
+        }
+        int k = 0;
+        for (; k + 8 <= kEnd; k += 8) {
+#pragma GCC unroll 4
+          for (int q = 0; q < kColumns; ++q) {
+            Floats4 x0, y0, x1, y1;
+            std::memcpy(&x0, rc[q] + k, sizeof x0);
+            std::memcpy(&y0, fc[q] + k, sizeof y0);
+            std::memcpy(&x1, rc[q] + k + 4, sizeof x1);
+            std::memcpy(&y1, fc[q] + k + 4, sizeof y1);
+            const Doubles4 u0 = __builtin_convertvector(x0 - y0, Doubles4);
+            const Doubles4 u1 = __builtin_convertvector(x1 - y1, Doubles4);
+            low[q] += u0 * u0;
+            high[q] += u1 * u1;
           }
-          col = ((acc[0] + acc[1]) + (acc[2] + acc[3])) + ((acc[4] + acc[5]) + (acc[6] + acc[7]));
-        } else {
+        }
+        for (int q = 0; q < kColumns; ++q) sum += ColumnTotal(low[q], high[q], rc[q], fc[q], k, kEnd);
+      }
+      for (; j < jEnd; ++j) {
+        const float* rc = r + static_cast<size_t>(j) * n;
+        const float* fc = f + static_cast<size_t>(c + j + a) * n + c + b;
+        Doubles4 low = {}, high = {};
+        int k = 0;
+        for (; k + 8 <= kEnd; k += 8) {
+          Floats4 x0, y0, x1, y1;
+          std::memcpy(&x0, rc + k, sizeof x0);
+          std::memcpy(&y0, fc + k, sizeof y0);
+          std::memcpy(&x1, rc + k + 4, sizeof x1);
+          std::memcpy(&y1, fc + k + 4, sizeof y1);
+          const Doubles4 u0 = __builtin_convertvector(x0 - y0, Doubles4);
+          const Doubles4 u1 = __builtin_convertvector(x1 - y1, Doubles4);
+          low += u0 * u0;
+          high += u1 * u1;
+        }
+        sum += ColumnTotal(low, high, rc, fc, k, kEnd);
+      }
+      *sums++ = sum;
+    }
+}
+
+}  // namespace
+
+SearchResult OptimizerSearch(const FftPlane& ref, const FftPlane& frame, const SearchOptions& o, double best) {
+  SearchResult r;
+  r.sum = best;
+  const int n = o.n, c = o.c;
+  const bool squares = !o.relative && !o.noSquare;
+  // The plain squared search works on compact mean-free copies ((r - meanR) - (f - meanF) is the
+  // same float either way): the reference at [c + j][c + k] and the frame's n x n corner.
+  thread_local std::vector<float> meanFreeR, meanFreeF;
+  thread_local std::vector<double> sums;
+  if (squares && n > 0 && c >= 0) {
+    const size_t nn = static_cast<size_t>(n) * n;
+    meanFreeR.resize(nn);
+    meanFreeF.resize(nn);
+    sums.resize(static_cast<size_t>(2 * c + 1) * (2 * c + 1));
+    for (int x = 0; x < n; ++x) {
+      const float* rc = ref.column(c + x) + c;
+      const float* fc = frame.column(x);
+      float* rd = meanFreeR.data() + static_cast<size_t>(x) * n;
+      float* fd = meanFreeF.data() + static_cast<size_t>(x) * n;
+      for (int y = 0; y < n; ++y) {
+        rd[y] = rc[y] - o.meanR;
+        fd[y] = fc[y] - o.meanF;
+      }
+    }
+    SquaredSums(meanFreeR.data(), meanFreeF.data(), n, c, sums.data());
+  }
+  const double* nextSum = sums.data();
+  for (int a = -c; a <= c; ++a) {
+    for (int b = -c; b <= c; ++b) {
+      double sum = 0;
+      if (squares && n > 0) {
+        sum = *nextSum++;
+      } else {
+        const int jEnd = std::min(n, n - c - a);
+        const int kEnd = std::min(n, n - c - b);
+        for (int j = 0; j < jEnd; ++j) {
+          const float* rc = ref.column(c + j) + c;
+          const float* fc = frame.column(c + j + a) + c + b;
+          double col = 0;
           for (int k = 0; k < kEnd; ++k) {
             float u = (rc[k] - o.meanR) - (fc[k] - o.meanF);
             if (o.relative) u = u / (rc[k] + 0.01f);
             col += o.noSquare ? std::fabs(static_cast<double>(u)) : static_cast<double>(u) * u;
           }
+          sum += col;
         }
-        sum += col;
       }
       const bool take = o.laterWinsTies ? sum <= r.sum : sum < r.sum;
       if (take) {
