@@ -1,6 +1,9 @@
 #include "registration/RegistrationMath.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -91,14 +94,8 @@ int AutoStackCut(const frames::FrameTable& table, int maxPos, double lowPercent)
 
 namespace {
 
-typedef float Floats4 __attribute__((vector_size(16)));
-typedef double Doubles4 __attribute__((vector_size(32)));
-
 // One column's eight lanes, the tail rows added to lane 0, paired in the fixed order.
-inline double ColumnTotal(Doubles4 low, Doubles4 high, const float* rc, const float* fc, int k, int kEnd) {
-  double lane[8];
-  std::memcpy(lane, &low, sizeof low);
-  std::memcpy(lane + 4, &high, sizeof high);
+inline double ColumnTotal(std::array<double, 8> lane, const float* rc, const float* fc, int k, int kEnd) {
   for (; k < kEnd; ++k) {
     const float u = rc[k] - fc[k];
     lane[0] += static_cast<double>(u) * u;
@@ -109,9 +106,10 @@ inline double ColumnTotal(Doubles4 low, Doubles4 high, const float* rc, const fl
 // Sum of squared differences of the n x n mean-free windows for every offset, in a's then b's
 // order, into sums. Eight lanes per column exactly as the scalar form adds them: lane l takes
 // rows l, l + 8, ..., lane 0 also the tail. Four columns run side by side so that their
-// independent sums overlap; the column totals are still added in column order.
-__attribute__((target_clones("avx2", "default"))) void SquaredSums(const float* r, const float* f, int n, int c,
-                                                                  double* sums) {
+// independent sums overlap; the column totals are still added in column order. V holds a
+// column's eight lanes, step adds the next eight rows into them.
+template <class V, class Step>
+inline void SquaredSumsWith(const float* r, const float* f, int n, int c, double* sums, Step step) {
   constexpr int kColumns = 4;
   for (int a = -c; a <= c; ++a)
     for (int b = -c; b <= c; ++b) {
@@ -122,51 +120,126 @@ __attribute__((target_clones("avx2", "default"))) void SquaredSums(const float* 
       for (; j + kColumns <= jEnd; j += kColumns) {
         const float* rc[kColumns];
         const float* fc[kColumns];
-        Doubles4 low[kColumns] = {}, high[kColumns] = {};  // lanes 0-3 and 4-7
+        V acc[kColumns];
         for (int q = 0; q < kColumns; ++q) {
           rc[q] = r + static_cast<size_t>(j + q) * n;
           fc[q] = f + static_cast<size_t>(c + j + q + a) * n + c + b;
+          acc[q] = V();
         }
         int k = 0;
         for (; k + 8 <= kEnd; k += 8) {
 #pragma GCC unroll 4
-          for (int q = 0; q < kColumns; ++q) {
-            Floats4 x0, y0, x1, y1;
-            std::memcpy(&x0, rc[q] + k, sizeof x0);
-            std::memcpy(&y0, fc[q] + k, sizeof y0);
-            std::memcpy(&x1, rc[q] + k + 4, sizeof x1);
-            std::memcpy(&y1, fc[q] + k + 4, sizeof y1);
-            const Doubles4 u0 = __builtin_convertvector(x0 - y0, Doubles4);
-            const Doubles4 u1 = __builtin_convertvector(x1 - y1, Doubles4);
-            low[q] += u0 * u0;
-            high[q] += u1 * u1;
-          }
+          for (int q = 0; q < kColumns; ++q) step(acc[q], rc[q] + k, fc[q] + k);
         }
-        for (int q = 0; q < kColumns; ++q) sum += ColumnTotal(low[q], high[q], rc[q], fc[q], k, kEnd);
+        for (int q = 0; q < kColumns; ++q) sum += ColumnTotal(acc[q].lanes(), rc[q], fc[q], k, kEnd);
       }
       for (; j < jEnd; ++j) {
         const float* rc = r + static_cast<size_t>(j) * n;
         const float* fc = f + static_cast<size_t>(c + j + a) * n + c + b;
-        Doubles4 low = {}, high = {};
+        V acc = V();
         int k = 0;
-        for (; k + 8 <= kEnd; k += 8) {
-          Floats4 x0, y0, x1, y1;
-          std::memcpy(&x0, rc + k, sizeof x0);
-          std::memcpy(&y0, fc + k, sizeof y0);
-          std::memcpy(&x1, rc + k + 4, sizeof x1);
-          std::memcpy(&y1, fc + k + 4, sizeof y1);
-          const Doubles4 u0 = __builtin_convertvector(x0 - y0, Doubles4);
-          const Doubles4 u1 = __builtin_convertvector(x1 - y1, Doubles4);
-          low += u0 * u0;
-          high += u1 * u1;
-        }
-        sum += ColumnTotal(low, high, rc, fc, k, kEnd);
+        for (; k + 8 <= kEnd; k += 8) step(acc, rc + k, fc + k);
+        sum += ColumnTotal(acc.lanes(), rc, fc, k, kEnd);
       }
       *sums++ = sum;
     }
 }
 
+// The same sums with the eight lanes in two AVX registers (multiply and add stay separate
+// instructions).
+__attribute__((target("avx"))) void SquaredSumsAvx(const float* r, const float* f, int n, int c, double* sums) {
+  constexpr int kColumns = 4;
+  auto total = [](__m256d low, __m256d high, const float* rc, const float* fc, int k, int kEnd)
+                   __attribute__((target("avx"))) {
+    std::array<double, 8> lane;
+    _mm256_storeu_pd(lane.data(), low);
+    _mm256_storeu_pd(lane.data() + 4, high);
+    return ColumnTotal(lane, rc, fc, k, kEnd);
+  };
+  for (int a = -c; a <= c; ++a)
+    for (int b = -c; b <= c; ++b) {
+      const int jEnd = std::min(n, n - c - a);
+      const int kEnd = std::min(n, n - c - b);
+      double sum = 0;
+      int j = 0;
+      for (; j + kColumns <= jEnd; j += kColumns) {
+        const float* rc[kColumns];
+        const float* fc[kColumns];
+        __m256d low[kColumns], high[kColumns];
+        for (int q = 0; q < kColumns; ++q) {
+          rc[q] = r + static_cast<size_t>(j + q) * n;
+          fc[q] = f + static_cast<size_t>(c + j + q + a) * n + c + b;
+          low[q] = high[q] = _mm256_setzero_pd();
+        }
+        int k = 0;
+        for (; k + 8 <= kEnd; k += 8) {
+#pragma GCC unroll 4
+          for (int q = 0; q < kColumns; ++q) {
+            const __m256d u0 = _mm256_cvtps_pd(_mm_sub_ps(_mm_loadu_ps(rc[q] + k), _mm_loadu_ps(fc[q] + k)));
+            const __m256d u1 = _mm256_cvtps_pd(_mm_sub_ps(_mm_loadu_ps(rc[q] + k + 4), _mm_loadu_ps(fc[q] + k + 4)));
+            low[q] = _mm256_add_pd(low[q], _mm256_mul_pd(u0, u0));
+            high[q] = _mm256_add_pd(high[q], _mm256_mul_pd(u1, u1));
+          }
+        }
+        for (int q = 0; q < kColumns; ++q) sum += total(low[q], high[q], rc[q], fc[q], k, kEnd);
+      }
+      for (; j < jEnd; ++j) {
+        const float* rc = r + static_cast<size_t>(j) * n;
+        const float* fc = f + static_cast<size_t>(c + j + a) * n + c + b;
+        __m256d low = _mm256_setzero_pd(), high = _mm256_setzero_pd();
+        int k = 0;
+        for (; k + 8 <= kEnd; k += 8) {
+          const __m256d u0 = _mm256_cvtps_pd(_mm_sub_ps(_mm_loadu_ps(rc + k), _mm_loadu_ps(fc + k)));
+          const __m256d u1 = _mm256_cvtps_pd(_mm_sub_ps(_mm_loadu_ps(rc + k + 4), _mm_loadu_ps(fc + k + 4)));
+          low = _mm256_add_pd(low, _mm256_mul_pd(u0, u0));
+          high = _mm256_add_pd(high, _mm256_mul_pd(u1, u1));
+        }
+        sum += total(low, high, rc, fc, k, kEnd);
+      }
+      *sums++ = sum;
+    }
+}
+
+// Eight double lanes as four SSE2 registers (every x86-64 processor).
+struct LanesSse2 {
+  __m128d l[4];
+  LanesSse2() : l{_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()} {}
+  std::array<double, 8> lanes() const {
+    std::array<double, 8> out;
+    for (int i = 0; i < 4; ++i) _mm_storeu_pd(out.data() + 2 * i, l[i]);
+    return out;
+  }
+};
+
+void SquaredSumsSse2(const float* r, const float* f, int n, int c, double* sums) {
+  SquaredSumsWith<LanesSse2>(r, f, n, c, sums, [](LanesSse2& acc, const float* x, const float* y) {
+    const __m128 d0 = _mm_sub_ps(_mm_loadu_ps(x), _mm_loadu_ps(y));
+    const __m128 d1 = _mm_sub_ps(_mm_loadu_ps(x + 4), _mm_loadu_ps(y + 4));
+    const __m128d u[4] = {_mm_cvtps_pd(d0), _mm_cvtps_pd(_mm_movehl_ps(d0, d0)), _mm_cvtps_pd(d1),
+                          _mm_cvtps_pd(_mm_movehl_ps(d1, d1))};
+    for (int i = 0; i < 4; ++i) acc.l[i] = _mm_add_pd(acc.l[i], _mm_mul_pd(u[i], u[i]));
+  });
+}
+
+bool& AvxWanted() {
+  static bool wanted = true;
+  return wanted;
+}
+
+void SquaredSums(const float* r, const float* f, int n, int c, double* sums) {
+  static const bool avx = __builtin_cpu_supports("avx");
+  if (avx && AvxWanted())
+    SquaredSumsAvx(r, f, n, c, sums);
+  else
+    SquaredSumsSse2(r, f, n, c, sums);
+}
+
 }  // namespace
+
+bool UseAvxForSearch(bool on) {
+  AvxWanted() = on;
+  return __builtin_cpu_supports("avx");
+}
 
 SearchResult OptimizerSearch(const FftPlane& ref, const FftPlane& frame, const SearchOptions& o, double best) {
   SearchResult r;
