@@ -95,8 +95,11 @@ double RegistrationController::FillInteriorWindow(const uint8_t* topLeft, size_t
         sum += v;
       }
     }
-    for (int j = 0; j < side; ++j)
-      std::memcpy(dst.column(j) + r0, block + j * kRowBlock, static_cast<size_t>(rows) * sizeof(float));
+    if (rows == kRowBlock)  // a fixed size: copied inline, not by a library call
+      for (int j = 0; j < side; ++j) std::memcpy(dst.column(j) + r0, block + j * kRowBlock, kRowBlock * sizeof(float));
+    else
+      for (int j = 0; j < side; ++j)
+        std::memcpy(dst.column(j) + r0, block + j * kRowBlock, static_cast<size_t>(rows) * sizeof(float));
   }
   return sum;
 }
