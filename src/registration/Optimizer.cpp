@@ -333,8 +333,9 @@ void RegistrationController::OptimizeFrame(int f) {
   const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
   const bool blur = c_.BlurBox.checked();
   const float bias = blur ? static_cast<float>(px::Round(c_.Bias.value())) : 0.0f;
-  const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(fw, rw) && hy + hi < std::min(fh, rh) &&
-                        hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 && hx + sx0 + hi < fw && hy + sy0 + hi < fh;
+  const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(fw, rw) &&
+                        hy + hi < std::min(fh, rh) && hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 &&
+                        hx + sx0 + hi < fw && hy + sy0 + hi < fh;
   const RefWindowKey key{hx,  hy,  h,    c,    n,   refGeneration_, dark, dark ? dark->Data() : nullptr,
                          dw,  dh,  blur, bias, {lumWeights_[0], lumWeights_[1], lumWeights_[2]}};
   if (!inRun_ || resample || !interior) refWindow_.valid = false;
@@ -345,9 +346,9 @@ void RegistrationController::OptimizeFrame(int f) {
     if (!refKept)
       sumR = FillInteriorWindow(refPic->row(hy + lo) + static_cast<ptrdiff_t>(hx + lo) * 3, refPic->stride(), hx + lo,
                                 hy + lo, side, dark, ref);
-    sumF = FillInteriorWindow(frameBase + static_cast<ptrdiff_t>(hy + sy0 + lo - frameTop) * static_cast<ptrdiff_t>(frameStride) +
-                                  static_cast<ptrdiff_t>(hx + sx0 + lo - frameLeft) * 3,
-                              frameStride, hx + sx0 + lo, hy + sy0 + lo, side, dark, frm);
+    const ptrdiff_t frameRow = static_cast<ptrdiff_t>(hy + sy0 + lo - frameTop) * static_cast<ptrdiff_t>(frameStride);
+    const uint8_t* frameTopLeft = frameBase + frameRow + static_cast<ptrdiff_t>(hx + sx0 + lo - frameLeft) * 3;
+    sumF = FillInteriorWindow(frameTopLeft, frameStride, hx + sx0 + lo, hy + sy0 + lo, side, dark, frm);
     count = static_cast<long long>(side) * side;
   } else {
     ClearCorner(ref, side);
