@@ -467,7 +467,7 @@ TEST_F(Registration, OptimizerFromKeptNeighbourhoods_EqualsDecodingTheFrames) {
 // The optimizer's fast windows (every pixel inside both pictures, the reference window kept
 // through a pass) give the results of the per-pixel checked path to the last bit: features
 // whose windows cross the border in some frames and not in others, inside, a darkframe with
-// structure, bias subtraction, de-interlaced fields.
+// structure, bias subtraction, de-interlaced fields, resampled windows.
 TEST_F(Registration, OptimizerFastWindows_EqualThePerPixelCheckedPath) {
   const int frames = 24;
   std::string avi = Generate("cap.avi", "--frames 24 --size 200x160 --jitter 4 --scene moon");
@@ -483,14 +483,17 @@ TEST_F(Registration, OptimizerFastWindows_EqualThePerPixelCheckedPath) {
   auto& t = mf->ws.table;
   struct Case {
     int x, y;
-    bool dark, bias, interlaced = false;
+    bool dark, bias, interlaced = false, resampled = false;
   };
   for (const Case k : {Case{100, 80, false, false}, Case{36, 80, false, false}, Case{100, 125, true, false},
-                       Case{37, 36, true, true}, Case{163, 80, false, true}, Case{36, 40, true, true, true}}) {
+                       Case{37, 36, true, true}, Case{163, 80, false, true}, Case{36, 40, true, true, true},
+                       Case{100, 80, true, false, false, true}}) {
     SCOPED_TRACE("feature " + std::to_string(k.x) + "," + std::to_string(k.y) + (k.dark ? " dark" : "") +
-                 (k.bias ? " bias" : "") + (k.interlaced ? " interlaced" : ""));
+                 (k.bias ? " bias" : "") + (k.interlaced ? " interlaced" : "") + (k.resampled ? " resampled" : ""));
     get<ui::CheckBox>("UseDarkFrame").setChecked(k.dark);
     get<ui::CheckBox>("Interlaced").setChecked(k.interlaced);
+    al().ResampleSpin.setValue(2.0);
+    al().Resampled.setChecked(k.resampled);
     al().BlurBox.setChecked(k.bias);
     ClickFeature(k.x, k.y);
     ASSERT_EQ(mf->ws.reg.WorkStatus, 1);
