@@ -67,6 +67,43 @@ bool RegistrationController::CropCovers(int f, int left, int top, int right, int
          bottom <= crops_.top[f] + crops_.side;
 }
 
+double RegistrationController::FillInteriorWindow(const uint8_t* topLeft, size_t stride, int x0, int y0, int side,
+                                                  const frames::Single2dArray* dark, FftPlane& dst) {
+  // Rows are read left to right into a small block laid out by column, which then goes into
+  // the column-major plane a column piece at a time.
+  windowBlock_.resize(static_cast<size_t>(side) * kRowBlock);
+  float* block = windowBlock_.data();
+  const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
+  double sum = 0;
+  for (int r0 = 0; r0 < side; r0 += kRowBlock) {
+    const int rows = std::min(kRowBlock, side - r0);
+    for (int r = 0; r < rows; ++r) {
+      const int y = y0 + r0 + r;
+      const uint8_t* p = topLeft + static_cast<size_t>(r0 + r) * stride;
+      // Columns the darkframe covers in this row.
+      const int darkEnd = dark && y < dh ? std::clamp(dw - x0, 0, side) : 0;
+      int j = 0;
+      for (; j < darkEnd; ++j, p += 3) {
+        float v = Luminance(p);
+        v -= dark->Get(x0 + j, y) / 128.0f;
+        block[j * kRowBlock + r] = v;
+        sum += v;
+      }
+      for (; j < side; ++j, p += 3) {
+        const float v = Luminance(p);
+        block[j * kRowBlock + r] = v;
+        sum += v;
+      }
+    }
+    if (rows == kRowBlock)  // a fixed size: copied inline, not by a library call
+      for (int j = 0; j < side; ++j) std::memcpy(dst.column(j) + r0, block + j * kRowBlock, kRowBlock * sizeof(float));
+    else
+      for (int j = 0; j < side; ++j)
+        std::memcpy(dst.column(j) + r0, block + j * kRowBlock, static_cast<size_t>(rows) * sizeof(float));
+  }
+  return sum;
+}
+
 void RegistrationController::OptimizeButtonClick() {
   if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
   runActive_ = true;
@@ -116,6 +153,7 @@ void RegistrationController::RunOptimizerPass() {
   auto& in = x_.input;
   auto& table = x_.table;
   LogTime("optimizer ");
+  refWindow_.valid = false;
   st_.WorkStatus = wsOptimized;
   c_.AlignSlider.setVisible(false);
   if (!PrepareOptimizerPictures()) return;
@@ -286,52 +324,81 @@ void RegistrationController::OptimizeFrame(int f) {
     frameStride = framePic->stride();
   }
 
-  // 4. The windows of side 2h + 2c + 1 around the feature.
+  // 4. The windows of side 2h + 2c + 1 around the feature. Inside both pictures every pixel
+  // counts; the reference window then is the same for every frame of the pass.
   FftPlane& ref = *optRef_;
   FftPlane& frm = *optFrame_;
-  const int side = 2 * h + 2 * c + 1;
-  ClearCorner(ref, side);
-  ClearCorner(frm, side);
+  const int side = 2 * h + 2 * c + 1, lo = -h - c, hi = h + c;
   const frames::Single2dArray* dark = ic.UseDarkFrame.checked() && Darkframe ? Darkframe() : nullptr;
   const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
+  const bool blur = c_.BlurBox.checked();
+  const float bias = blur ? static_cast<float>(px::Round(c_.Bias.value())) : 0.0f;
+  const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(fw, rw) &&
+                        hy + hi < std::min(fh, rh) && hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 &&
+                        hx + sx0 + hi < fw && hy + sy0 + hi < fh;
+  const RefWindowKey key{hx,  hy,  h,    c,    n,   refGeneration_, dark, dark ? dark->Data() : nullptr,
+                         dw,  dh,  blur, bias, {lumWeights_[0], lumWeights_[1], lumWeights_[2]}};
+  if (!inRun_ || resample || !interior) refWindow_.valid = false;
+  const bool refKept = refWindow_.valid && refWindow_.key == key;
   double sumR = 0, sumF = 0;
   long long count = 0;
-  for (int i = -h - c; i <= h + c; ++i) {
-    const int ry = hy + i, fy = hy + sy0 + i;
-    if (ry < 0 || ry >= fh || fy < 0 || fy >= fh || ry >= rh) continue;
-    const uint8_t* rrow = refPic->row(ry);
-    const uint8_t* frow = frameBase + static_cast<ptrdiff_t>(fy - frameTop) * static_cast<ptrdiff_t>(frameStride) -
-                          static_cast<ptrdiff_t>(frameLeft) * 3;
-    for (int j = -h - c; j <= h + c; ++j) {
-      const int rx = hx + j, fx = hx + sx0 + j;
-      if (rx < 0 || rx >= fw || fx < 0 || fx >= fw || rx >= rw) continue;
-      float rv = Luminance(rrow + rx * 3);
-      float fv = Luminance(frow + fx * 3);
-      // The darkframe's green plane (levels x 128), where it covers the position.
-      if (dark) {
-        if (rx < dw && ry < dh) rv -= dark->Get(rx, ry) / 128.0f;
-        if (fx < dw && fy < dh) fv -= dark->Get(fx, fy) / 128.0f;
+  if (interior) {
+    if (!refKept)
+      sumR = FillInteriorWindow(refPic->row(hy + lo) + static_cast<ptrdiff_t>(hx + lo) * 3, refPic->stride(), hx + lo,
+                                hy + lo, side, dark, ref);
+    const ptrdiff_t frameRow = static_cast<ptrdiff_t>(hy + sy0 + lo - frameTop) * static_cast<ptrdiff_t>(frameStride);
+    const uint8_t* frameTopLeft = frameBase + frameRow + static_cast<ptrdiff_t>(hx + sx0 + lo - frameLeft) * 3;
+    sumF = FillInteriorWindow(frameTopLeft, frameStride, hx + sx0 + lo, hy + sy0 + lo, side, dark, frm);
+    count = static_cast<long long>(side) * side;
+  } else {
+    ClearCorner(ref, side);
+    ClearCorner(frm, side);
+    for (int i = lo; i <= hi; ++i) {
+      const int ry = hy + i, fy = hy + sy0 + i;
+      if (ry < 0 || ry >= fh || fy < 0 || fy >= fh || ry >= rh) continue;
+      const uint8_t* rrow = refPic->row(ry);
+      const uint8_t* frow = frameBase + static_cast<ptrdiff_t>(fy - frameTop) * static_cast<ptrdiff_t>(frameStride) -
+                            static_cast<ptrdiff_t>(frameLeft) * 3;
+      for (int j = lo; j <= hi; ++j) {
+        const int rx = hx + j, fx = hx + sx0 + j;
+        if (rx < 0 || rx >= fw || fx < 0 || fx >= fw || rx >= rw) continue;
+        float rv = Luminance(rrow + rx * 3);
+        float fv = Luminance(frow + fx * 3);
+        // The darkframe's green plane (levels x 128), where it covers the position.
+        if (dark) {
+          if (rx < dw && ry < dh) rv -= dark->Get(rx, ry) / 128.0f;
+          if (fx < dw && fy < dh) fv -= dark->Get(fx, fy) / 128.0f;
+        }
+        ref.at(j + h + c, i + h + c) = rv;
+        frm.at(j + h + c, i + h + c) = fv;
+        sumR += rv;
+        sumF += fv;
+        ++count;
       }
-      ref.at(j + h + c, i + h + c) = rv;
-      frm.at(j + h + c, i + h + c) = fv;
-      sumR += rv;
-      sumF += fv;
-      ++count;
     }
   }
   // 5. Bias subtraction.
-  if (c_.BlurBox.checked()) {
-    sumR = sumF = 0;
-    const float bias = static_cast<float>(px::Round(c_.Bias.value()));
-    for (int x = 2; x <= n - 3; ++x)
-      for (int y = 2; y <= n - 3; ++y) {
-        float& r = ref.at(x, y);
-        float& q = frm.at(x, y);
-        r = std::max(0.0f, r - bias);
-        q = std::max(0.0f, q - bias);
-        sumR += r;
-        sumF += q;
+  if (blur) {
+    auto subtract = [&](FftPlane& plane) {
+      double sum = 0;
+      for (int x = 2; x <= n - 3; ++x) {
+        float* col = plane.column(x);
+        for (int y = 2; y <= n - 3; ++y) {
+          col[y] = std::max(0.0f, col[y] - bias);
+          sum += col[y];
+        }
       }
+      return sum;
+    };
+    if (!refKept) sumR = subtract(ref);
+    sumF = subtract(frm);
+  }
+  if (refKept) {
+    sumR = refWindow_.sum;
+  } else if (interior && inRun_ && !resample) {
+    refWindow_.valid = true;
+    refWindow_.key = key;
+    refWindow_.sum = sumR;
   }
   // 6. - 7.
   if (count == 0) count = 1;

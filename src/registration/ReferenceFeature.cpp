@@ -57,6 +57,7 @@ void RegistrationController::CalculateReferenceFFT() {
   UpdateLuminanceTables();
   const ui::Bitmap24& preview = x_.source.preview();
   image1_.assign(preview);
+  ++refGeneration_;
   c_.AlignImage.picture().assign(preview);
 
   const int n = Box();

@@ -3,6 +3,7 @@
 // registration, the align-all run with its quality ranking and graphs, and the optimizer.
 // Everything runs on the user-interface thread on state the main window owns.
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -103,6 +104,9 @@ class RegistrationController {
   // Optimizer passes decode every frame again instead of reading the neighbourhoods kept by
   // the last align-all run.
   void ForgetKeptFrames() { std::fill(crops_.valid.begin(), crops_.valid.end(), 0); }
+  // Every optimizer window by the per-pixel checked path and no reference window kept: the
+  // yardstick the fast windows are compared with.
+  void SetExactOptimizerWindows(bool on) { exactWindows_ = on; }
 
   // State for the dump and for tests.
   bool AutoStack() const { return autoStack_; }
@@ -181,6 +185,33 @@ class RegistrationController {
   std::vector<float> rowBlock_ = std::vector<float>(kRowBlock * kBlockStride);
   std::vector<float> refBlock_ = std::vector<float>(kRowBlock * kBlockStride);  // the optimizer's next frame, decoded on the side
   bool displayNow_ = true;  // the pictures of the current frame are drawn
+
+  // The optimizer's reference window depends only on these; while they stay the same within a
+  // pass, a window lying inside both pictures stays in optRef_ (bias applied) with its sum.
+  struct RefWindowKey {
+    int hx = 0, hy = 0, h = 0, c = 0, n = 0;
+    uint64_t generation = 0;
+    const frames::Single2dArray* dark = nullptr;
+    const float* darkData = nullptr;
+    int dw = 0, dh = 0;
+    bool blur = false;
+    float bias = 0;
+    float weights[3] = {};
+    bool operator==(const RefWindowKey&) const = default;
+  };
+  struct RefWindow {
+    bool valid = false;
+    RefWindowKey key;
+    double sum = 0;
+  } refWindow_;
+  uint64_t refGeneration_ = 0;  // counts changes of image1_
+  bool exactWindows_ = false;
+  std::vector<float> windowBlock_;
+  // Luminance (darkframe subtracted where it covers) of the side x side pixels whose top-left
+  // pixel is at topLeft, picture position (x0, y0), into the plane's corner; returns their
+  // sum added row by row, left to right. Every pixel must lie inside its picture.
+  double FillInteriorWindow(const uint8_t* topLeft, size_t stride, int x0, int y0, int side,
+                            const frames::Single2dArray* dark, FftPlane& dst);
 };
 
 }  // namespace registration

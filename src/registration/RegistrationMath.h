@@ -66,5 +66,8 @@ struct SearchOptions {
   bool laterWinsTies = true;  // sum <= best (progressive) or sum < best (interlaced)
 };
 SearchResult OptimizerSearch(const FftPlane& ref, const FftPlane& frame, const SearchOptions& o, double best);
+// Whether the search may use AVX (the default) or keeps to SSE2; returns whether the processor
+// has AVX. For comparing the two, which give the same sums.
+bool UseAvxForSearch(bool on);
 
 }  // namespace registration

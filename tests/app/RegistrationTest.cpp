@@ -2,6 +2,7 @@
 // registering frames with known shifts, the align-all run, cancel, dropped frames, the
 // optimizer and the graphs.
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "AppFixture.h"
@@ -461,6 +462,63 @@ TEST_F(Registration, OptimizerFromKeptNeighbourhoods_EqualsDecodingTheFrames) {
     moved += kept[i].ShiftX != aligned[i].ShiftX || kept[i].ShiftY != aligned[i].ShiftY;
   }
   EXPECT_GT(moved, 0);  // the passes did refine something
+}
+
+// The optimizer's fast windows (every pixel inside both pictures, the reference window kept
+// through a pass) give the results of the per-pixel checked path to the last bit: features
+// whose windows cross the border in some frames and not in others, inside, a darkframe with
+// structure, bias subtraction, de-interlaced fields, resampled windows.
+TEST_F(Registration, OptimizerFastWindows_EqualThePerPixelCheckedPath) {
+  const int frames = 24;
+  std::string avi = Generate("cap.avi", "--frames 24 --size 200x160 --jitter 4 --scene moon");
+  SelectInput({avi}, 1);
+  al().OptimizeQualitySpin.setValue(0);
+  al().Bias.setValue(12);
+  frames::Single2dArray& dark = mf->ws.planes.DarkPlanes[1];
+  dark.Create(200, 160);
+  for (int y = 0; y < 160; ++y)
+    for (int x = 0; x < 200; ++x) dark.Set(x, y, static_cast<float>((x * 7 + y * 13) % 23) * 61.0f);
+  mf->ws.stack.DarkWidth = 200;
+  mf->ws.stack.DarkHeight = 160;
+  auto& t = mf->ws.table;
+  struct Case {
+    int x, y;
+    bool dark, bias, interlaced = false, resampled = false;
+  };
+  for (const Case k : {Case{100, 80, false, false}, Case{36, 80, false, false}, Case{100, 125, true, false},
+                       Case{37, 36, true, true}, Case{163, 80, false, true}, Case{36, 40, true, true, true},
+                       Case{100, 80, true, false, false, true}}) {
+    SCOPED_TRACE("feature " + std::to_string(k.x) + "," + std::to_string(k.y) + (k.dark ? " dark" : "") +
+                 (k.bias ? " bias" : "") + (k.interlaced ? " interlaced" : "") + (k.resampled ? " resampled" : ""));
+    get<ui::CheckBox>("UseDarkFrame").setChecked(k.dark);
+    get<ui::CheckBox>("Interlaced").setChecked(k.interlaced);
+    al().ResampleSpin.setValue(2.0);
+    al().Resampled.setChecked(k.resampled);
+    al().BlurBox.setChecked(k.bias);
+    ClickFeature(k.x, k.y);
+    ASSERT_EQ(mf->ws.reg.WorkStatus, 1);
+    auto run = [&](bool exact) {
+      mf->registration().SetExactOptimizerWindows(exact);
+      get<ui::Button>("Allignallbutton").userClick();
+      return std::vector<frames::FrameRecord>(t.frames.begin(), t.frames.begin() + frames);
+    };
+    const auto fast = run(false), exact = run(true);
+    mf->registration().SetExactOptimizerWindows(false);
+    int refined = 0;
+    for (int i = 0; i < frames; ++i) {
+      EXPECT_EQ(fast[i].ShiftX, exact[i].ShiftX) << i;
+      EXPECT_EQ(fast[i].ShiftY, exact[i].ShiftY) << i;
+      EXPECT_EQ(std::memcmp(&fast[i].Difference, &exact[i].Difference, sizeof(float)), 0)
+          << i << ": " << fast[i].Difference << " " << exact[i].Difference;
+      EXPECT_EQ(std::memcmp(&fast[i].OptimizeGain, &exact[i].OptimizeGain, sizeof(float)), 0) << i;
+      EXPECT_EQ(std::memcmp(&fast[i].Quality, &exact[i].Quality, sizeof(float)), 0) << i;
+      EXPECT_EQ(fast[i].ShiftXa, exact[i].ShiftXa) << i;
+      EXPECT_EQ(fast[i].ShiftYa, exact[i].ShiftYa) << i;
+      EXPECT_EQ(std::memcmp(&fast[i].DifferenceA, &exact[i].DifferenceA, sizeof(float)), 0) << i;
+      refined += fast[i].OptimizeGain != 100.0f;
+    }
+    EXPECT_GT(refined, 0);  // the passes did search
+  }
 }
 
 TEST_F(Registration, DarkframeOfAnotherSize_WarnsAndTheRunGoesOn) {
