@@ -3,10 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <numeric>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "base/Json.h"
 #include "registration/AligningControls.h"
 #include "registration/RegistrationController.h"
+#include "support/Statistics.h"
 
 
 namespace {
@@ -102,21 +101,7 @@ void BM_OptimizerPass_Box64_AllFrames(benchmark::State& state) {
 }
 BENCHMARK(BM_OptimizerPass_Box64_AllFrames)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-double Spearman(const std::vector<double>& a, const std::vector<double>& b) {
-  auto ranks = [](const std::vector<double>& v) {
-    std::vector<size_t> idx(v.size());
-    std::iota(idx.begin(), idx.end(), 0);
-    std::sort(idx.begin(), idx.end(), [&](size_t i, size_t j) { return v[i] < v[j]; });
-    std::vector<double> r(v.size());
-    for (size_t k = 0; k < idx.size(); ++k) r[idx[k]] = static_cast<double>(k);
-    return r;
-  };
-  std::vector<double> ra = ranks(a), rb = ranks(b);
-  const double n = static_cast<double>(a.size());
-  double d2 = 0;
-  for (size_t i = 0; i < a.size(); ++i) d2 += (ra[i] - rb[i]) * (ra[i] - rb[i]);
-  return 1 - 6 * d2 / (n * (n * n - 1));
-}
+using pxtest::Spearman;
 
 // Ranking quality: Spearman correlation of Quality with the true sharpness over 500 frames of
 // varying seeing (reported as a counter).

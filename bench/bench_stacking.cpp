@@ -1,14 +1,10 @@
 // Stacking a generated capture through the "Stack" button: colour, luminance, drizzle and
 // resampled stacking of 1000 frames 640 x 480, and a 4096 x 4096 colour stack's peak memory.
-// The counting operator new below hands out malloc memory, which the library's delete frees.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <new>
 #include <string>
 
 #include "AllocationCounter.h"

@@ -1,8 +1,5 @@
 #include "app/MainForm.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "app/ShellControls.h"
 #include "app/SystemInfo.h"
 #include "app/UserSettings.h"
@@ -238,57 +235,7 @@ void MainForm::WireStacking() {
     ws.stack.StackX = x;
     ws.stack.StackY = y;
   };
-  AddDump("stack", [this] {
-    const auto& s = ws.stack;
-    const auto& p = ws.planes;
-    px::Json j = px::Json::object();
-    const int w = s.StackWidth, h = s.StackHeight;
-    j["StackExists"] = s.StackExists;
-    j["width"] = w;
-    j["height"] = h;
-    j["StackMax"] = s.StackMax;
-    j["StackMin"] = s.StackMin;
-    j["StackedCount"] = s.StackedCount;
-    j["ExpandOffsetX"] = s.ExpandOffsetX;
-    j["ExpandOffsetY"] = s.ExpandOffsetY;
-    j["ImageCaption"] = stackingControls.Stackimagesize.caption();
-    j["InfoLabel"] = stackingControls.StackInfoLabel.caption();
-    j["RxLabel4"] = stackingControls.RxLabel4.caption();
-    const bool ok = w > 0 && h > 0 && !p.CoveragePlane.empty() && p.CoveragePlane.nominalWidth() >= w - 1;
-    if (ok) {
-      float cmin = 3e38f, cmax = -3e38f;
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          cmin = std::min(cmin, p.CoveragePlane.Get(x, y));
-          cmax = std::max(cmax, p.CoveragePlane.Get(x, y));
-        }
-      j["coverageMin"] = cmin;
-      j["coverageMax"] = cmax;
-      // A checksum per plane: the sum of its values and an order-sensitive hash of their bits.
-      const char* names[] = {"R", "G", "B", "L"};
-      px::Json planes = px::Json::object();
-      for (int k = 0; k < 4; ++k) {
-        double sum = 0;
-        uint64_t hash = 1469598103934665603ull;
-        for (int y = 0; y < h; ++y)
-          for (int x = 0; x < w; ++x) {
-            float v = p.StackPlanes[k].Get(x, y);
-            sum += v;
-            uint32_t bits;
-            std::memcpy(&bits, &v, 4);
-            hash = (hash ^ bits) * 1099511628211ull;
-          }
-        px::Json e = px::Json::object();
-        e["sum"] = sum;
-        char text[17];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-        e["hash"] = std::string(text);
-        planes[names[k]] = e;
-      }
-      j["planes"] = planes;
-    }
-    return j;
-  });
+  AddDump("stack", [this] { return stacking_->DumpJson(); });
 }
 
 // The registration stage: its per-frame step, the feature click, the seams into stacking and
@@ -307,36 +254,7 @@ void MainForm::WireRegistration() {
     return input.UseFlatfield.checked() && ws.stack.FlatWidth > 0 && !g.empty() ? &g : nullptr;
   };
   reg.AfterAutoStack = [this] { PlaceAreaOnFeatureAfterAutoStack(); };
-  AddDump("registration", [this] {
-    const auto& r = ws.reg;
-    px::Json j = px::Json::object();
-    px::Json feature = px::Json::object();
-    feature["HotX"] = r.HotX;
-    feature["HotY"] = r.HotY;
-    j["feature"] = feature;
-    px::Json box = px::Json::object();
-    box["BoxX"] = r.BoxX;
-    box["BoxY"] = r.BoxY;
-    box["FFTSize"] = registration_->Engine().FFTSize();
-    j["box"] = box;
-    j["RefFrame"] = r.RefFrame;
-    j["WorkStatus"] = static_cast<int>(r.WorkStatus);
-    px::Json track = px::Json::object();
-    track["TrackX"] = r.TrackX;
-    track["TrackY"] = r.TrackY;
-    track["TrackVX"] = r.TrackVX;
-    track["TrackVY"] = r.TrackVY;
-    j["tracking"] = track;
-    j["LastPeak"] = r.LastPeak;
-    j["FilterRadius2"] = r.FilterRadius2;
-    j["ResampleFactor"] = r.ResampleFactor;
-    j["AutoStack"] = registration_->AutoStack();
-    j["OptimizerTotal"] = registration_->OptimizerTotal();
-    j["OptimizerPassSum"] = registration_->OptimizerPassSum();
-    j["FFTWindowCaption"] = aligning.FFTWindow.caption();
-    j["Log"] = aligning.Memo2.text();
-    return j;
-  });
+  AddDump("registration", [this] { return registration_->DumpJson(); });
 }
 
 // "Align && stack" ends on the Wavelet Processing page with the processing area centred on the

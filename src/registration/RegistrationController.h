@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Json.h"
 #include "finish/ToneState.h"
 #include "frames/FrameNavigation.h"
 #include "frames/FrameSource.h"
@@ -110,6 +111,8 @@ class RegistrationController {
 
   // State for the dump and for tests.
   bool AutoStack() const { return autoStack_; }
+  // Feature, box, reference frame, work status, tracking and the run's totals, for the batch tool.
+  px::Json DumpJson() const;
   void SetAutoStack(bool on) { autoStack_ = on; }
   bool WaitingForClick() const { return waitingForClick_; }
   double OptimizerTotal() const { return optimizerTotal_; }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Json.h"
 #include "finish/Resample.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
@@ -72,6 +73,9 @@ class StackingController {
   const frames::Single2dArray* Darkframe() const;
   int DarkWidth() const { return st_.DarkWidth; }
   int DarkHeight() const { return st_.DarkHeight; }
+
+  // The stack for the batch tool: size, StackMax, coverage range, a checksum per plane.
+  px::Json DumpJson() const;
 
   // Saving.
   void SaveButtonClick();

@@ -14,11 +14,8 @@ struct BatchRun {
 
 // Runs pelinoxa-batch in `dir` (the program folder) with the per-user store under dir/config.
 BatchRun RunBatch(const pxtest::TempDir& dir, const std::string& script) {
-  pxtest::WriteText(dir.file("script.txt"), script);
   BatchRun r;
-  r.status = pxtest::Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file("config") + " " +
-                             pxtest::ToolPath("pelinoxa-batch") + " --script script.txt",
-                         &r.output);
+  r.status = pxtest::RunBatchScript(dir, script, &r.output, "script.txt", "config");
   return r;
 }
 

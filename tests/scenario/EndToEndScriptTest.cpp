@@ -25,12 +25,7 @@ constexpr int W = 200, H = 150, N = 300;
 struct Job {
   pxtest::TempDir dir;
   std::string output;
-  int Run(const std::string& script) {
-    pxtest::WriteText(dir.file("job.txt"), script);
-    return pxtest::Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file("cfg") + " " +
-                           pxtest::ToolPath("pelinoxa-batch") + " --script job.txt",
-                       &output);
-  }
+  int Run(const std::string& script) { return pxtest::RunBatchScript(dir, script, &output, "job.txt"); }
   px::Json Json(const std::string& name) { return px::Json::parse(px::ReadFileText(dir.file(name))); }
 };
 

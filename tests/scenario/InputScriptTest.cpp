@@ -12,12 +12,7 @@ namespace {
 struct Session {
   pxtest::TempDir dir;
   std::string output;
-  int Run(const std::string& script) {
-    pxtest::WriteText(dir.file("s.txt"), script);
-    return pxtest::Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file("cfg") + " " +
-                           pxtest::ToolPath("pelinoxa-batch") + " --script s.txt",
-                       &output);
-  }
+  int Run(const std::string& script) { return pxtest::RunBatchScript(dir, script, &output); }
   px::Json Json(const std::string& name) { return px::Json::parse(px::ReadFileText(dir.file(name))); }
 };
 

@@ -17,7 +17,7 @@ TEST(RegistrationScript, FeatureAlignDump_AndGraphsSavedAsPictures) {
                         &log),
             0)
       << log;
-  pxtest::WriteText(dir.file("s.txt"),
+  int rc = pxtest::RunBatchScript(dir,
                     "dialog cap.avi filter=1\n"
                     "click SelectFileButton\n"
                     "click FFTsizeGroup 0\n"
@@ -27,10 +27,8 @@ TEST(RegistrationScript, FeatureAlignDump_AndGraphsSavedAsPictures) {
                     "dump frames frames.json\n"
                     "picture imgGraph graph.bmp\n"
                     "picture FFTImage fft.bmp\n"
-                    "picture StackGraph stackgraph.bmp\n");
-  int rc = pxtest::Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file("cfg") + " " +
-                           pxtest::ToolPath("pelinoxa-batch") + " --script s.txt",
-                       &log);
+                    "picture StackGraph stackgraph.bmp\n",
+                    &log);
   ASSERT_EQ(rc, 0) << log;
   px::Json reg = px::Json::parse(px::ReadFileText(dir.file("reg.json")));
   EXPECT_EQ(reg["feature"]["HotX"].asNumber(), 80);

@@ -16,7 +16,9 @@ TEST(StackScript, SingleFrameStackDumpedShownAndSaved) {
   for (int y = 0; y < 24; ++y)
     for (int x = 0; x < 32; ++x) b.setPixel(x, y, ui::Color(x * 4, y * 4, 100));
   ui::SaveBmpFile(dir.file("one.bmp"), b);
-  pxtest::WriteText(dir.file("s.txt"),
+  px::ForceDirectories(dir.file("out"));
+  std::string output;
+  int rc = pxtest::RunBatchScript(dir,
                     "dialog one.bmp filter=2\n"
                     "click SelectFileButton\n"
                     "dump stack stack.json\n"
@@ -24,12 +26,8 @@ TEST(StackScript, SingleFrameStackDumpedShownAndSaved) {
                     "dialog out/stack filter=6\n"
                     "click SaveButton\n"
                     "dialog out/stack filter=3\n"
-                    "click SaveButton\n");
-  px::ForceDirectories(dir.file("out"));
-  std::string output;
-  int rc = pxtest::Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file("cfg") + " " +
-                           pxtest::ToolPath("pelinoxa-batch") + " --script s.txt",
-                       &output);
+                    "click SaveButton\n",
+                    &output);
   ASSERT_EQ(rc, 0) << output;
   px::Json j = px::Json::parse(px::ReadFileText(dir.file("stack.json")));
   EXPECT_EQ(j["width"].asNumber(), 32);

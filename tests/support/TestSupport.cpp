@@ -54,6 +54,14 @@ int Run(const std::string& command, std::string* output) {
   return -1;
 }
 
+int RunBatchScript(const TempDir& dir, const std::string& script, std::string* output,
+                   const std::string& scriptName, const std::string& configName) {
+  WriteText(dir.file(scriptName), script);
+  return Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file(configName) + " " + ToolPath("pelinoxa-batch") +
+                 " --script " + scriptName,
+             output);
+}
+
 bool HaveProgram(const std::string& name) {
   if (!name.empty() && name[0] == '/') return ::access(name.c_str(), X_OK) == 0;
   return Run("command -v " + name + " >/dev/null") == 0;

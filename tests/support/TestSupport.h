@@ -26,6 +26,10 @@ std::string ToolPath(const std::string& name);  // a program built by this proje
 
 // Runs a shell command; returns its exit status and captures stdout+stderr into *output.
 int Run(const std::string& command, std::string* output = nullptr);
+// Writes `script` to dir/scriptName and runs pelinoxa-batch on it with dir as the program folder
+// and the per-user store under dir/configName; returns the exit status.
+int RunBatchScript(const TempDir& dir, const std::string& script, std::string* output = nullptr,
+                   const std::string& scriptName = "s.txt", const std::string& configName = "cfg");
 // True when a program is on PATH (or at an absolute path).
 bool HaveProgram(const std::string& name);
 // ImageMagick's convert (the Debian one, not a stand-in earlier on PATH); empty when absent.
