@@ -61,6 +61,53 @@ void RegistrationController::AlignSliderChange() {
   c_.imgGraph.invalidate();
 }
 
+// One registration of every frame in use, in frame-number order.
+void RegistrationController::RegistrationPass() {
+  auto& in = x_.input;
+  auto& ic = x_.inputControls;
+  auto& table = x_.table;
+  if (in.stillInput()) {
+    const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
+    const bool interlaced = ic.Interlaced.checked(), horizontal = ic.InterlaceHoriz.checked();
+    int count = 0;
+    for (int q = 0; q <= last; ++q) {
+      if (table[q].Excluded) continue;
+      // A cancelled run stops here; the frames measured so far keep their values.
+      if (in.CancelRequested) break;
+      ++count;
+      if (in.SelectedCount > 0) s_.progress.setProgress(px::Round(100.0 * count / in.SelectedCount));
+      const std::string& path = table.fileNames[q];
+      x_.source.ReadStillFrame(path, in.InputKind);
+      const ui::Bitmap24& pic = x_.source.preview();
+      if (pic.width() < in.FrameWidth) in.FrameWidth = in.ImageWidth = pic.width();
+      if (pic.height() < in.FrameHeight) in.FrameHeight = in.ImageHeight = pic.height();
+      s_.form.setCaption(frames::KindCaptionPrefix(in.InputKind) + path);
+      in.CurrentFrameIndex = q;
+      s_.ui.processEvents();
+      if (c_.Misalignwarning.checked()) c_.Haltbutton.setVisible(true);
+      if (in.CancelRequested) break;
+      if (interlaced) {
+        in.FieldIndex = 0;
+        frames::RebuildField(x_.source.preview(), 0, horizontal, in.FrameWidth, in.FrameHeight);
+        RegisterFrame();
+        in.FieldIndex = 1;
+        x_.source.ReadStillFrame(path, in.InputKind);
+        frames::RebuildField(x_.source.preview(), 1, horizontal, in.FrameWidth, in.FrameHeight);
+        RegisterFrame();
+      } else {
+        RegisterFrame();
+      }
+      if (displayNow_) c_.AlignImage.invalidate();
+    }
+  } else {
+    s_.form.setCaption("Pelinoxa processing AVI: " + in.AviFileName);
+    x_.source.ReadAvi(in.AviPath, -1);
+    // A later pass skips the frames the first found dropped; the caption keeps saying so.
+    droppedSeen_ = droppedSeen_ || in.DroppedFramesSeen;
+    if (droppedSeen_) s_.form.setCaption("Pelinoxa processing AVI: " + in.AviFileName + "(Dropped frames !)");
+  }
+}
+
 void RegistrationController::AlignallButtonClick() {
   auto& in = x_.input;
   auto& ic = x_.inputControls;
@@ -129,44 +176,16 @@ void RegistrationController::AlignallButtonClick() {
   st_.BoxY = st_.HotY - n / 2;
   c_.AlignSlider.setMax(ic.PreviewSlider.max());
 
-  // 8. Every frame in use.
-  if (in.stillInput()) {
-    const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
-    const bool interlaced = ic.Interlaced.checked(), horizontal = ic.InterlaceHoriz.checked();
-    int count = 0;
-    for (int q = 0; q <= last; ++q) {
-      if (table[q].Excluded) continue;
-      // A cancelled run stops here; the frames measured so far keep their values.
-      if (in.CancelRequested) break;
-      ++count;
-      if (in.SelectedCount > 0) s_.progress.setProgress(px::Round(100.0 * count / in.SelectedCount));
-      const std::string& path = table.fileNames[q];
-      x_.source.ReadStillFrame(path, in.InputKind);
-      const ui::Bitmap24& pic = x_.source.preview();
-      if (pic.width() < in.FrameWidth) in.FrameWidth = in.ImageWidth = pic.width();
-      if (pic.height() < in.FrameHeight) in.FrameHeight = in.ImageHeight = pic.height();
-      s_.form.setCaption(frames::KindCaptionPrefix(in.InputKind) + path);
-      in.CurrentFrameIndex = q;
-      s_.ui.processEvents();
-      if (c_.Misalignwarning.checked()) c_.Haltbutton.setVisible(true);
-      if (in.CancelRequested) break;
-      if (interlaced) {
-        in.FieldIndex = 0;
-        frames::RebuildField(x_.source.preview(), 0, horizontal, in.FrameWidth, in.FrameHeight);
-        RegisterFrame();
-        in.FieldIndex = 1;
-        x_.source.ReadStillFrame(path, in.InputKind);
-        frames::RebuildField(x_.source.preview(), 1, horizontal, in.FrameWidth, in.FrameHeight);
-        RegisterFrame();
-      } else {
-        RegisterFrame();
-      }
-      if (displayNow_) c_.AlignImage.invalidate();
-    }
-  } else {
-    s_.form.setCaption("Pelinoxa processing AVI: " + in.AviFileName);
-    x_.source.ReadAvi(in.AviPath, -1);
-    if (in.DroppedFramesSeen) s_.form.setCaption("Pelinoxa processing AVI: " + in.AviFileName + "(Dropped frames !)");
+  RestoreReferenceFrame();
+  droppedSeen_ = false;
+  // 8. Every frame in use; then, with a reference made of the best frames, every frame again.
+  RegistrationPass();
+  if (!in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames()) {
+    s_.progress.setLine2("Second pass: reference from the best frames");
+    st_.LastPeak = 0;
+    st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
+    RegistrationPass();
+    s_.progress.setLine2(" ");
   }
   inRun_ = false;
   c_.AlignImage.invalidate();

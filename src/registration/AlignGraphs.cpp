@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Numbers.h"
+#include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Canvas.h"
@@ -35,63 +36,56 @@ void RegistrationController::DrawSpectrumGraph() {
   const int w = g.width(), h = g.height();
   const int step = w / 50;
   e.RadialProfileMax += 1e-10f;
+  const int n = e.FFTSize();
   const int qf = px::Round(c_.QualityFilter.value());
   const int dxq = px::Round(c_.QualFilterDX.value());
+  const QualityParts q = MeasureQuality(e.RadialProfile, e.RadialProfileScale, n, qualityBoxMean_, qf, dxq);
+
+  const int k = std::clamp(x_.input.CurrentFrameIndex, 0, frames::MaxFrames - 1);
+  double quality = q.quality;
+  if (c_.Contrast.checked()) quality *= x_.table[k].BoxContrast;
+  const bool fieldA = x_.inputControls.Interlaced.checked() && x_.input.FieldIndex == 0;
+  (fieldA ? x_.table[k].QualityA : x_.table[k].Quality) = static_cast<float>(quality);
+  if (!draw) return;
 
   ui::Canvas cv(g);
-  if (draw) {
-    DrawGraphGrid(g);
-    cv.pen.color = ui::colors::Red;
-    cv.brush.style = ui::BrushStyle::Clear;
-    cv.fontColor = ui::colors::Red;
-    cv.textOut(120, 170, " red line = power spectrum");
-  }
+  DrawGraphGrid(g);
+  cv.pen.color = ui::colors::Red;
+  cv.brush.style = ui::BrushStyle::Clear;
+  cv.fontColor = ui::colors::Red;
+  cv.textOut(120, 170, " red line = power spectrum");
   auto yOf = [&](int i) {
     int idx = px::Round(e.RadialProfile[i] * 1000.0 / e.RadialProfileMax);
     idx = std::clamp(idx, 0, 1000);
     return h - px::Round(h * x_.tone.DisplayCurve[idx]);
   };
-  double total = 0, band = 0;
-  if (draw) cv.moveTo(0, yOf(0));
-  for (int i = 0; i <= 50; ++i) {
-    if (draw) cv.lineTo(i * step + 1, yOf(i));
-    total += e.RadialProfile[i];
-    if (i > qf && i < qf + dxq) band += e.RadialProfile[i];
-  }
+  cv.moveTo(0, yOf(0));
+  for (int i = 0; i <= 50; ++i) cv.lineTo(i * step + 1, yOf(i));
 
-  if (draw) {
-    cv.pen.color = ui::colors::Green;
-    cv.pen.width = 2;
-    cv.fontColor = ui::colors::Green;
-    int x = qf * step;
+  // The band's edges where they fall on the graph's 50 profile entries.
+  const QualityBand band = BandForBox(qf, dxq, n);
+  cv.pen.color = ui::colors::Green;
+  cv.pen.width = 2;
+  cv.fontColor = ui::colors::Green;
+  int x = px::Round(band.lo * step);
+  cv.moveTo(x + 1, 0);
+  cv.lineTo(x + 1, h);
+  cv.textOut(x + 5, 5, "<- Quality filter");
+  x = px::Round(band.hi * step);
+  cv.moveTo(x + 1, 0);
+  cv.lineTo(x + 1, h);
+  if (c_.FFTFilter.checked()) {
+    cv.pen.color = ui::colors::Blue;
+    cv.fontColor = ui::colors::Blue;
+    x = px::Round(c_.FFTFilterspin.value() * step);
     cv.moveTo(x + 1, 0);
     cv.lineTo(x + 1, h);
-    cv.textOut(x + 5, 5, "<- Quality filter");
-    x = (qf + dxq) * step;
-    cv.moveTo(x + 1, 0);
-    cv.lineTo(x + 1, h);
-    if (c_.FFTFilter.checked()) {
-      cv.pen.color = ui::colors::Blue;
-      cv.fontColor = ui::colors::Blue;
-      x = px::Round(c_.FFTFilterspin.value() * step);
-      cv.moveTo(x + 1, 0);
-      cv.lineTo(x + 1, h);
-      cv.textOut(x + 5, 30, "<- FFT Filter");
-    }
-    cv.pen.width = 1;
+    cv.textOut(x + 5, 30, "<- FFT Filter");
   }
-
-  const int k = std::clamp(x_.input.CurrentFrameIndex, 0, frames::MaxFrames - 1);
-  double quality = band / (total + 1e-10);
-  if (c_.Contrast.checked()) quality *= x_.table[k].BoxContrast;
-  const bool fieldA = x_.inputControls.Interlaced.checked() && x_.input.FieldIndex == 0;
-  (fieldA ? x_.table[k].QualityA : x_.table[k].Quality) = static_cast<float>(quality);
-
-  if (draw) {
-    cv.fontColor = ui::colors::Black;
-    cv.textOut(150, 17, "quality :" + px::FormatFixed(quality, 5));
-    c_.imgGraph.invalidate();
-  }
+  cv.pen.width = 1;
+  cv.fontColor = ui::colors::Black;
+  cv.textOut(150, 17, "quality :" + px::FormatFixed(quality, 5));
+  c_.imgGraph.invalidate();
 }
 
 void RegistrationController::DrawAlignGraph() {

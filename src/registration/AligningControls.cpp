@@ -30,6 +30,8 @@ AligningControls::AligningControls(ui::Form& f)
       PredictTrack(f.checkBox("PredictTrack", "Trackpanel", "Predict track", false)),
       Misalignwarning(f.checkBox("Misalignwarning", "Trackpanel", "Misalign warning", false)),
       ManualAlign(f.checkBox("ManualAlign", "Trackpanel", "Manual alignment", false)),
+      DiscAlign(f.checkBox("DiscAlign", "Trackpanel", "Coarse alignment on the disc", true)),
+      BestFramesReference(f.checkBox("BestFramesReference", "Trackpanel", "Reference from the best frames", true)),
       Optimizepanel(f.panel("Optimizepanel", kPage, "Optimizing options", true, true)),
       OptimizeSpin(f.spin("OptimizeSpin", "Optimizepanel", "Optimize until", 1, 50, 1)),
       SearchArea(f.spin("SearchArea", "Optimizepanel", "Search area", 1, 10, 2)),

@@ -34,6 +34,12 @@ struct AligningControls {
   ui::CheckBox& PredictTrack;
   ui::CheckBox& Misalignwarning;
   ui::CheckBox& ManualAlign;
+  // An isolated object (a planet) is first aligned by its disc's centroid; the box's
+  // correlation then only refines that.
+  ui::CheckBox& DiscAlign;
+  // After the first pass the best tenth of the frames, stacked, becomes the reference and
+  // every frame is registered again against it.
+  ui::CheckBox& BestFramesReference;
 
   ui::Panel& Optimizepanel;
   ui::SpinEdit& OptimizeSpin;

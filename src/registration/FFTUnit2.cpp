@@ -396,7 +396,8 @@ float FftEngine::Magnitudes(const float* re, const float* im) {
 
 void FftEngine::RadialSpectrum() {
   const float largest = Magnitudes(FFTRe.data(), FFTIm.data());
-  const float scale = 1.0f / (largest + 1e-5f);
+  RadialProfileScale = largest + 1e-5f;
+  const float scale = 1.0f / RadialProfileScale;
   std::array<int, 257> count{};
   RadialProfile.fill(0.0f);
   const size_t total = static_cast<size_t>(size_) * size_;

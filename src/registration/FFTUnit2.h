@@ -95,6 +95,9 @@ class FftEngine {
   std::array<float, 1025> RowRe{}, RowIm{};
   std::array<float, 256> RadialProfile{};
   float RadialProfileMax = 0.0f;
+  // What the profile was divided by (the largest magnitude + 1e-5): profile * scale gives
+  // the mean magnitudes themselves.
+  float RadialProfileScale = 1.0f;
   std::array<double, 1001> SpectrumCurve{};
 
  private:

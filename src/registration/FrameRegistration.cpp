@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Numbers.h"
+#include "registration/DiscAlignment.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Canvas.h"
@@ -14,14 +15,16 @@ namespace {
 
 // One column of the frame spectrum (w, normalised into s when asked) against the reference
 // (r): the workspace receives R * conj(F), divided by |R * F| for phase correlation.
-using Correlate = void(float*, float*, float*, float*, const float*, const float*, int);
+// Normalising divides by the magnitude with the noise power added, so that coefficients
+// drowned in noise keep a weight in proportion to their signal instead of a full one.
+using Correlate = void(float*, float*, float*, float*, const float*, const float*, int, float);
 template <bool Normalize, bool Phase>
 void CorrelateColumn(float* __restrict wr, float* __restrict wi, float* __restrict sr, float* __restrict si,
-                     const float* __restrict rr, const float* __restrict ri, int n) {
+                     const float* __restrict rr, const float* __restrict ri, int n, float noisePower) {
   for (int y = 0; y < n; ++y) {
     float re = wr[y], im = wi[y];
     if (Normalize) {
-      const float g = 1.0f / std::sqrt(re * re + im * im + 1e-6f);
+      const float g = 1.0f / std::sqrt(re * re + im * im + noisePower);
       re *= g;
       im *= g;
     }
@@ -110,9 +113,22 @@ void RegistrationController::RegisterFrame() {
   UpdateLuminanceTables();
   const bool display = DisplayDue();
 
-  // 1. Search offset.
+  // 1. Search offset: the disc's displacement when the object is an isolated disc, else the
+  // tracking offset. The stored shift includes whichever offset was used.
+  const ui::Bitmap24& preview = x_.source.preview();
+  const int iw = std::min(in.ImageWidth, preview.width());
+  const int ih = std::min(in.ImageHeight, preview.height());
   int ox = 0, oy = 0;
-  if (c_.Followme.checked()) {
+  bool withOffset = false, coarse = false;
+  if (c_.DiscAlign.checked() && refDisc_) {
+    if (const auto disc = FindDisc(preview, iw, ih, lumR_, lumG_, lumB_)) {
+      ox = px::Round(disc->x - refDisc_->x);
+      oy = px::Round(disc->y - refDisc_->y);
+      withOffset = coarse = true;
+    }
+  }
+  if (!coarse && c_.Followme.checked()) {
+    withOffset = true;
     ox = st_.TrackX;
     oy = st_.TrackY;
     if (c_.PredictTrack.checked()) {
@@ -120,7 +136,6 @@ void RegistrationController::RegisterFrame() {
       oy += st_.TrackVY;
     }
   }
-  const ui::Bitmap24& preview = x_.source.preview();
   const bool trace = c_.Showtracebox.checked();
   // 2.
   if (trace && display) c_.AlignImage.picture().assign(preview);
@@ -130,8 +145,6 @@ void RegistrationController::RegisterFrame() {
                                        std::to_string(in.SelectedCount));
 
   // 4. Box extraction.
-  const int iw = std::min(in.ImageWidth, preview.width());
-  const int ih = std::min(in.ImageHeight, preview.height());
   FftPlane& lum = *boxLum_;
   e.ClearCorner(lum);
   double sum = 0;
@@ -162,13 +175,11 @@ void RegistrationController::RegisterFrame() {
   rec.BoxContrast = (largest - smallest) / 255.0f;
   float mean = static_cast<float>(sum / (static_cast<double>(n) * n));
   if (mean == 0) mean = 1e-6f;
+  // The correlation box is tapered: its edges do not move with the feature.
   e.ClearCorner(e.FFTIm);
-  for (int x = 0; x < n; ++x) {
-    const float* src = lum.column(x);
-    float* dst = e.FFTRe.column(x);
-    for (int y = 0; y < n; ++y) dst[y] = src[y] - mean;
-  }
+  TaperedMeanFree(lum, Window(), n, e.FFTRe);
   e.FFT2DForward();
+  const float noisePower = std::max(1e-6f, static_cast<float>(CornerNoisePower(e.FFTRe, e.FFTIm, n)));
   // 6.
   if (c_.FFTFilter.checked()) {
     const float r = static_cast<float>(c_.FFTFilterspin.value());
@@ -185,7 +196,7 @@ void RegistrationController::RegisterFrame() {
     Correlate* const kernels[4] = {CorrelateColumn<false, false>, CorrelateColumn<true, false>,
                                    CorrelateColumn<false, true>, CorrelateColumn<true, true>};
     kernels[v](e.FFTRe.column(x), e.FFTIm.column(x), fre.column(x), fim.column(x), refSpecRe_->column(x),
-               refSpecIm_->column(x), n);
+               refSpecIm_->column(x), n, noisePower);
   }
   e.FFT2DInverse();
   if (c_.ShowFFTbox.checked() && display) {
@@ -196,8 +207,8 @@ void RegistrationController::RegisterFrame() {
     c_.FFTImage.invalidate();
   }
 
-  // 9. Peak.
-  const Peak peak = FindPeak(e.FFTRe, n);
+  // 9. Peak; after a coarse alignment only a small residual is plausible.
+  const Peak peak = coarse ? FindPeakWithin(e.FFTRe, n, std::max(2, n / 8)) : FindPeak(e.FFTRe, n);
   int px = peak.x, py = peak.y;
   const double p = peak.value;
 
@@ -240,7 +251,7 @@ void RegistrationController::RegisterFrame() {
       tx = sp.fx;
       ty = sp.fy;
     }
-    const int tox = c_.Followme.checked() ? ox : 0, toy = c_.Followme.checked() ? oy : 0;
+    const int tox = withOffset ? ox : 0, toy = withOffset ? oy : 0;
     rec.FineShiftX = static_cast<float>(dx + tox - tx);
     rec.FineShiftY = static_cast<float>(dy + toy - ty);
   }
@@ -267,9 +278,11 @@ void RegistrationController::RegisterFrame() {
   }
 
   // 18. Tracking.
-  if (c_.Followme.checked()) {
+  if (withOffset) {
     shiftX = dx + ox;
     shiftY = dy + oy;
+  }
+  if (c_.Followme.checked()) {
     if (k > 0) {
       st_.TrackVX = (table[k - 1].ShiftX - table[k].ShiftX) / 2;
       st_.TrackVY = (table[k - 1].ShiftY - table[k].ShiftY) / 2;
@@ -314,6 +327,7 @@ void RegistrationController::RegisterFrame() {
     }
   }
   const float meanF = static_cast<float>(sumF / (static_cast<double>(n) * n));
+  qualityBoxMean_ = meanF;
   const float meanR = static_cast<float>(sumR / (static_cast<double>(n) * n));
   const bool relative = c_.Relative.checked(), noSquare = c_.NoSquare.checked();
   double diff = 0;

@@ -56,8 +56,11 @@ void RegistrationController::PreviewImageMouseDown(int x, int y) {
 void RegistrationController::CalculateReferenceFFT() {
   UpdateLuminanceTables();
   const ui::Bitmap24& preview = x_.source.preview();
+  savedReference_.replaced = false;  // a new reference frame
   image1_.assign(preview);
   ++refGeneration_;
+  refDisc_ = FindDisc(preview, std::min(x_.input.ImageWidth, preview.width()),
+                      std::min(x_.input.ImageHeight, preview.height()), lumR_, lumG_, lumB_);
   c_.AlignImage.picture().assign(preview);
 
   const int n = Box();
@@ -82,6 +85,8 @@ void RegistrationController::CalculateReferenceFFT() {
   if (mean == 0) mean = 1e-10;
 
   FftEngine& e = *engine_;
+  // The quality comes from the plain mean-free box; the reference spectrum from the tapered
+  // one, as every frame's correlation box is tapered.
   e.ClearCorner(e.FFTIm);
   for (int x = 0; x < n; ++x) {
     const float* src = lum.column(x);
@@ -90,8 +95,12 @@ void RegistrationController::CalculateReferenceFFT() {
   }
   e.FFT2DForward();
   e.RadialSpectrum();
+  qualityBoxMean_ = mean;
   DrawSpectrumGraph();
 
+  e.ClearCorner(e.FFTIm);
+  TaperedMeanFree(lum, Window(), n, e.FFTRe);
+  e.FFT2DForward();
   if (c_.FFTFilter.checked()) {
     const float r = static_cast<float>(c_.FFTFilterspin.value());
     st_.FilterRadius2 = r * r;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@
 #include "frames/NavigationState.h"
 #include "frames/Single2dArray.h"
 #include "registration/AligningControls.h"
+#include "registration/DiscAlignment.h"
 #include "registration/FFTUnit2.h"
+#include "registration/RegistrationMath.h"
 #include "registration/RegistrationState.h"
 #include "ui/Services.h"
 
@@ -135,6 +138,20 @@ class RegistrationController {
   bool PointManually(int& px, int& py, int ox, int oy);
   void ShowToolWindowsAfterQuestion();
   void LoadFrameForShow(int f);
+  void RegistrationPass();
+  // Replaces the reference by the average of the best frames of the pass just made; false
+  // when the run keeps its reference frame.
+  bool ReferenceFromBestFrames();
+  // Back to the clicked frame's reference when a run replaced it by the best frames'.
+  void RestoreReferenceFrame();
+  void KeepReferenceFrame();
+  struct SavedReference {
+    bool replaced = false;
+    ui::Bitmap24 image;
+    std::unique_ptr<FftPlane> re, im;
+  } savedReference_;
+  bool droppedSeen_ = false;
+  std::optional<DiscCentroid> refDisc_;  // the reference frame's disc, when it shows one
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
   bool LoadWindows(int f, int sx0, int sy0, int& hx, int& hy, int& hh);
@@ -142,6 +159,13 @@ class RegistrationController {
   void SetPageVisible(const char* page, bool on);
   void ShowPage(const char* page);
   int Box() const { return engine_->FFTSize(); }
+  // The correlation box's taper for the current box size.
+  const std::vector<float>& Window() {
+    if (static_cast<int>(window_.size()) != Box()) window_ = HannWindow(Box());
+    return window_;
+  }
+  std::vector<float> window_;
+  double qualityBoxMean_ = 0;  // mean brightness of the box the quality is measured on
 
   ui::Services& s_;
   RegistrationState& st_;

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Numbers.h"
+
 namespace registration {
 
 void ApplyAlignmentFilter(FftPlane& re, FftPlane& im, int n, float radius2) {
@@ -38,6 +40,23 @@ Peak FindPeak(const FftPlane& surface, int n) {
   return p;
 }
 
+Peak FindPeakWithin(const FftPlane& surface, int n, int r) {
+  Peak p;
+  float best = -1e11f;
+  for (int x = 0; x < n; ++x) {
+    if (std::abs(PeakToShift(x, n)) > r) continue;
+    const float* col = surface.column(x);
+    for (int y = 0; y < n; ++y)
+      if (std::abs(PeakToShift(y, n)) <= r && col[y] > best) {
+        best = col[y];
+        p.x = x;
+        p.y = y;
+      }
+  }
+  p.value = best;
+  return p;
+}
+
 namespace {
 
 // Vertex offset of the parabola through (-1, a), (0, b), (1, c), and its value there.
@@ -53,19 +72,75 @@ double EvalParabola(double a, double b, double c, double t) { return b + (c - a)
 
 }  // namespace
 
+std::vector<float> HannWindow(int n) {
+  std::vector<float> w(static_cast<size_t>(std::max(n, 0)));
+  for (int i = 0; i < n; ++i) w[static_cast<size_t>(i)] = static_cast<float>(0.5 - 0.5 * std::cos(2 * M_PI * (i + 0.5) / n));
+  return w;
+}
+
+void TaperedMeanFree(const FftPlane& lum, const std::vector<float>& window, int n, FftPlane& out) {
+  double sum = 0, weight = 0;
+  for (int x = 0; x < n; ++x) {
+    const float* col = lum.column(x);
+    double colSum = 0;
+    for (int y = 0; y < n; ++y) colSum += static_cast<double>(window[y]) * col[y];
+    sum += window[x] * colSum;
+    weight += window[x];
+  }
+  double wsum = 0;
+  for (int y = 0; y < n; ++y) wsum += window[y];
+  const float mean = weight > 0 ? static_cast<float>(sum / (weight * wsum)) : 0.0f;
+  for (int x = 0; x < n; ++x) {
+    const float* src = lum.column(x);
+    float* dst = out.column(x);
+    const float wx = window[x];
+    for (int y = 0; y < n; ++y) dst[y] = (src[y] - mean) * wx * window[y];
+  }
+}
+
+double CornerNoisePower(const FftPlane& re, const FftPlane& im, int n) {
+  const int h = n / 2;
+  const long long r2 = static_cast<long long>(h) * h;
+  double sum = 0;
+  long long count = 0;
+  for (int kx = 0; kx < n; ++kx) {
+    const long long dx = kx <= h ? kx : n - kx;
+    const float* cr = re.column(kx);
+    const float* ci = im.column(kx);
+    for (int ky = 0; ky < n; ++ky) {
+      const long long dy = ky <= h ? ky : n - ky;
+      if (dx * dx + dy * dy <= r2) continue;
+      sum += static_cast<double>(cr[ky]) * cr[ky] + static_cast<double>(ci[ky]) * ci[ky];
+      ++count;
+    }
+  }
+  return count > 0 ? sum / count : 0.0;
+}
+
 SubPixel ParabolaPeak(const FftPlane& s, int n, int px, int py) {
   SubPixel r;
   if (n < 3) return r;
   const int xm = (px + n - 1) % n, xp = (px + 1) % n;
   const int ym = (py + n - 1) % n, yp = (py + 1) % n;
   double fx = 0, top = 0;
-  if (!Vertex(s.at(xm, py), s.at(px, py) - 1.0, s.at(xp, py), fx, top)) return r;
+  if (!Vertex(s.at(xm, py), s.at(px, py), s.at(xp, py), fx, top)) return r;
   r.fx = fx;
   const double above = EvalParabola(s.at(xm, ym), s.at(px, ym), s.at(xp, ym), fx);
   const double below = EvalParabola(s.at(xm, yp), s.at(px, yp), s.at(xp, yp), fx);
   double fy = 0, topY = 0;
   if (Vertex(above, top, below, fy, topY)) r.fy = fy;
   return r;
+}
+
+std::vector<int> BestFrames(const frames::FrameTable& table, int last, double share, int minimum) {
+  std::vector<int> measured;
+  for (int q = 0; q <= last; ++q)
+    if (!table[q].Excluded) measured.push_back(q);
+  std::stable_sort(measured.begin(), measured.end(),
+                   [&](int a, int b) { return table[a].Quality > table[b].Quality; });
+  const int want = std::max(minimum, px::Round(share * static_cast<double>(measured.size())));
+  measured.resize(std::min(measured.size(), static_cast<size_t>(want)));
+  return measured;
 }
 
 void SortRankList(frames::FrameTable& table, int m) {

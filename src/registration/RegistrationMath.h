@@ -3,6 +3,7 @@
 // integer and sub-pixel shift from a correlation peak, the rank sort and the automatic cut,
 // and the optimizer's window search.
 #include <cstdint>
+#include <vector>
 
 #include "frames/FrameTable.h"
 #include "registration/FFTUnit2.h"
@@ -20,6 +21,17 @@ inline bool FilterKeeps(int kx, int ky, int n, float radius2) {
 // Zeroes every coefficient of re/im beyond the radius (the corner n x n).
 void ApplyAlignmentFilter(FftPlane& re, FftPlane& im, int n, float radius2);
 
+// The apodisation of the correlation box: a Hann taper of n points, (0.5 - 0.5 cos) at the
+// pixel centres, so that the box's edges, which do not move with the feature, carry no
+// weight in the correlation.
+std::vector<float> HannWindow(int n);
+// Makes the n x n box of `lum` mean-free under the window (the window-weighted mean is
+// removed, so no constant leaks into the spectrum) and writes it tapered into `out`.
+void TaperedMeanFree(const FftPlane& lum, const std::vector<float>& window, int n, FftPlane& out);
+// Mean power |re|^2 + |im|^2 of the coefficients beyond half the sampling frequency (radius
+// above n/2): with at least two pixels per diffraction element only noise lies there.
+double CornerNoisePower(const FftPlane& re, const FftPlane& im, int n);
+
 // Peak index on an n-point axis to the correlation shift: indices above n/2 stand for
 // negative shifts, so the result lies in -n/2+1 .. n/2.
 inline int PeakToShift(int p, int n) { return p > n / 2 ? p - n : p; }
@@ -30,16 +42,22 @@ struct Peak {
   float value = 0;
 };
 Peak FindPeak(const FftPlane& surface, int n);
+// The same scan kept to shifts within -r .. r on both axes (read with wrap-around).
+Peak FindPeakWithin(const FftPlane& surface, int n, int r);
 
 // Sub-pixel position of the peak (px, py) of a correlation surface of size n, read with
-// wrap-around: a three-point parabola along x through the peak's row (the centre lowered by
-// 1.0) gives the vertex offset fx and the top value; the rows above and below, fitted along x
-// and evaluated at fx, and that top give a parabola along y whose vertex is fy. Offsets are in
-// -1 .. 1; a flat or inverted neighbourhood gives 0.
+// wrap-around: a three-point parabola along x through the peak's row gives the vertex offset
+// fx and the top value; the rows above and below, fitted along x and evaluated at fx, and
+// that top give a parabola along y whose vertex is fy. Offsets are in -1 .. 1; a flat or
+// inverted neighbourhood gives 0. The fit does not depend on the surface's scale.
 struct SubPixel {
   double fx = 0, fy = 0;
 };
 SubPixel ParabolaPeak(const FftPlane& surface, int n, int px, int py);
+
+// The frames in use among 0..last with the highest Quality, best first (equal qualities in
+// frame order): the given share of them, at least `minimum`.
+std::vector<int> BestFrames(const frames::FrameTable& table, int last, double share, int minimum);
 
 // Bubble sort of rank entries 0..m (descending RankQuality; equal qualities keep their
 // order); entry m + 1 takes part in the comparisons when it exists.

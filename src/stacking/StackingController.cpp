@@ -5,6 +5,7 @@
 
 #include "base/Numbers.h"
 #include "finish/Resample.h"
+#include "registration/QualityMeasure.h"
 #include "stacking/StackSelection.h"
 
 namespace stacking {
@@ -393,12 +394,9 @@ float StackingController::MeasureStackQuality() {
   }
   e.FFT2DForward();
   e.RadialSpectrum();
+  // The box was divided by its mean, so its mean brightness is 1.
   const int qf = px::Round(d_.aligning.QualityFilter.value()), dx = px::Round(d_.aligning.QualFilterDX.value());
-  double total = 0, band = 0;
-  for (int i = 0; i <= 50; ++i) total += e.RadialProfile[i];
-  for (int i = qf + 1; i < qf + dx && i < 256; ++i)
-    if (i >= 0) band += e.RadialProfile[i];
-  return static_cast<float>(band / (total + 0.000001));
+  return static_cast<float>(registration::MeasureQuality(e.RadialProfile, e.RadialProfileScale, B, 1.0, qf, dx).quality);
 }
 
 void StackingController::FinishStack(int width, int height) {

@@ -459,7 +459,8 @@ TEST_F(Registration, OptimizerFromKeptNeighbourhoods_EqualsDecodingTheFrames) {
     EXPECT_EQ(kept[i].ShiftY, decoded[i].ShiftY) << i;
     EXPECT_EQ(kept[i].Difference, decoded[i].Difference) << i;
     EXPECT_EQ(kept[i].OptimizeGain, decoded[i].OptimizeGain) << i;
-    moved += kept[i].ShiftX != aligned[i].ShiftX || kept[i].ShiftY != aligned[i].ShiftY;
+    moved += kept[i].ShiftX != aligned[i].ShiftX || kept[i].ShiftY != aligned[i].ShiftY ||
+             kept[i].Difference != aligned[i].Difference;
   }
   EXPECT_GT(moved, 0);  // the passes did refine something
 }
