@@ -19,6 +19,14 @@ namespace {
 // Luminance of a frame's pixel as a byte (grey frames have three equal channels).
 uint8_t Luma(const uint8_t* p) { return static_cast<uint8_t>(std::lround(0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0])); }
 
+// Sample i of a deep frame as grey, or one of its colour channels (c 0..2).
+uint16_t DeepGrey(const DeepFrame& f, size_t i) {
+  if (f.channels == 1) return f.v[i];
+  const uint16_t* p = f.v.data() + 3 * i;
+  return static_cast<uint16_t>(std::lround(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]));
+}
+uint16_t DeepChannel(const DeepFrame& f, size_t i, int c) { return f.channels == 1 ? f.v[i] : f.v[3 * i + static_cast<size_t>(c)]; }
+
 class AviSink final : public FrameSink {
  public:
   AviSink(OutputFormat format, const std::string& path, const SinkOptions& o) : format_(format) {
@@ -144,6 +152,47 @@ class SequenceSink final : public FrameSink {
         break;
     }
   }
+  void addDeep(int index, const DeepFrame& frame) override {
+    const std::string file = fileOf(index);
+    const int w = frame.width, h = frame.height;
+    const size_t n = static_cast<size_t>(w) * h;
+    switch (format_) {
+      case OutputFormat::Fits16: {
+        std::vector<int32_t> v(n);
+        for (size_t i = 0; i < n; ++i) v[i] = DeepGrey(frame, i);
+        formats::WriteFitsImage16(file, w, h, v, 32768);
+        break;
+      }
+      case OutputFormat::FitsLrgb: {
+        const char* suffix[] = {"_R", "_G", "_B", "_L"};
+        for (int c = 0; c < 4; ++c) {
+          std::vector<int32_t> v(n);
+          for (size_t i = 0; i < n; ++i) v[i] = c == 3 ? DeepGrey(frame, i) : DeepChannel(frame, i, c);
+          formats::WriteFitsImage16(px::ChangeFileExt(file, "") + suffix[c] + ".fit", w, h, v, 32768);
+        }
+        break;
+      }
+      case OutputFormat::Tif16:
+      case OutputFormat::Tif48: {
+        formats::TTIFFBitMap t;
+        t.display.reset(w, h);
+        t.Allocate48(w, h);
+        for (int y = 0; y < h; ++y) {
+          uint16_t* d = t.row16(y);
+          for (int x = 0; x < w; ++x) {
+            const size_t i = static_cast<size_t>(y) * w + x;
+            for (int c = 0; c < 3; ++c)
+              d[3 * x + c] = format_ == OutputFormat::Tif16 ? DeepGrey(frame, i) : DeepChannel(frame, i, c);
+          }
+        }
+        t.has16Bit = true;
+        t.SaveTiff(file, format_ == OutputFormat::Tif16 ? 16 : 48, false);
+        break;
+      }
+      default:
+        FrameSink::addDeep(index, frame);
+    }
+  }
   void addDropped(int) override {}
   void finish() override {}
   std::string fileOf(int index) const override {
@@ -205,6 +254,12 @@ bool IsGreyFormat(OutputFormat f) {
   return f == OutputFormat::AviGrey || f == OutputFormat::AviPal || f == OutputFormat::AviY800 ||
          f == OutputFormat::Fits16 || f == OutputFormat::Fits32 || f == OutputFormat::Tif16;
 }
+
+bool IsDeepFormat(OutputFormat f) {
+  return f == OutputFormat::Fits16 || f == OutputFormat::FitsLrgb || f == OutputFormat::Tif16 || f == OutputFormat::Tif48;
+}
+
+void FrameSink::addDeep(int, const DeepFrame&) { throw px::PelinoxaError("This output format holds 8-bit samples only"); }
 
 bool IsSequenceFormat(OutputFormat f) {
   return f != OutputFormat::Avi24 && f != OutputFormat::AviGrey && f != OutputFormat::AviPal &&

@@ -19,6 +19,15 @@ bool IsGreyFormat(OutputFormat f);
 // Formats written as one file (or a set of files) per frame into a folder.
 bool IsSequenceFormat(OutputFormat f);
 
+// Formats that can hold samples deeper than 8 bits.
+bool IsDeepFormat(OutputFormat f);
+
+// A frame at the sensor's depth: channels (1 grey, or 3: R, G, B) interleaved, row by row.
+struct DeepFrame {
+  int width = 0, height = 0, channels = 1;
+  std::vector<uint16_t> v;
+};
+
 struct SinkOptions {
   int width = 0, height = 0;
   double fps = 25;
@@ -29,6 +38,8 @@ class FrameSink {
  public:
   virtual ~FrameSink() = default;
   virtual void add(int index, const ui::Bitmap24& frame) = 0;
+  // Stores the samples as they are (deep formats only).
+  virtual void addDeep(int index, const DeepFrame& frame);
   virtual void addDropped(int index) = 0;
   virtual void finish() = 0;
   // The file written for a frame ("" for a video or a frame left out).

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "Options.h"
 #include "Outputs.h"
 #include "Random.h"
 #include "Render.h"
@@ -30,25 +31,6 @@ namespace {
 
 constexpr double kMasterSigma = 0.5;  // smoothing of the master scene (band limit)
 
-struct Options {
-  SceneKind scene = SceneKind::Planet;
-  int frames = 300;
-  int width = 640, height = 480;
-  OutputFormat format = OutputFormat::Avi24;
-  std::string out;
-  uint64_t seed = 1;
-  std::set<int> drop;
-  double dropRate = 0;
-  bool interlaced = false;
-  double dispersion = 0;
-  double jitter = 6;
-  double blurMin = 0.5, blurMax = 3;
-  double noise = 4;
-  double fps = 25;
-  bool openDml = false;
-  std::string truth;
-  std::string truthImage;
-};
 
 const char* kUsage =
     "usage: pelinoxa-samplegen --out PATH [options]\n"
@@ -70,7 +52,23 @@ const char* kUsage =
     "  --opendml                    OpenDML AVI (for files beyond 1 GiB)\n"
     "  --truth FILE                 write the truth as JSON\n"
     "  --truth-image FILE           write frame 0 without noise and with the least seeing blur\n"
-    "                               (sigma 0.3) as a 24-bit BMP: the scene the frames show\n";
+    "                               (sigma 0.3; turbulent: the diffraction-limited PSF) as a\n"
+    "                               24-bit BMP: the scene the frames show\n"
+    "  --threads N                  frames rendered at once (0: the machine's cores, up to 4)\n"
+    "  --seeing gaussian|turbulent|none\n"
+    "                               gaussian (default): blur between --blur-min and --blur-max;\n"
+    "                               turbulent: short exposures through drifting Kolmogorov phase\n"
+    "                               screens (obstructed aperture, 2.5 pixels per lambda/D),\n"
+    "                               photon and read noise; none: the same optics and sensor\n"
+    "                               without turbulence (diffraction only)\n"
+    "  turbulent and none only:\n"
+    "  --d-r0-min R --d-r0-max R    range of D/r0, wandering slowly (3, 8); max 0 = none\n"
+    "  --aniso P                    rms local warp in pixels (moon and sun 0.3, planet 0)\n"
+    "  --peak-electrons E           electrons at the brightest scene level (1400)\n"
+    "  --read-noise E               read noise in electrons rms (3)\n"
+    "  --bits 8|12|16               sample depth (8); 12 and 16 for fits16, fits-lrgb, tif16\n"
+    "                               and tif48; 8 bits put the peak at 220 levels, 12 at 3520\n"
+    "                               (stored as they are in 16-bit words), 16 at 56320\n";
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::fprintf(stderr, "pelinoxa-samplegen: %s\n%s", problem.c_str(), kUsage);
@@ -91,6 +89,7 @@ int IntArg(const std::string& name, const std::string& text) {
 
 Options Parse(int argc, char** argv) {
   Options o;
+  bool physical = false;  // an option of the turbulent modes was given
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&]() -> std::string {
@@ -148,6 +147,32 @@ Options Parse(int argc, char** argv) {
       o.truth = value();
     } else if (a == "--truth-image") {
       o.truthImage = value();
+    } else if (a == "--threads") {
+      o.threads = IntArg(a, value());
+    } else if (a == "--seeing") {
+      std::string m = value();
+      if (m == "gaussian") o.seeing = Seeing::Gaussian;
+      else if (m == "turbulent") o.seeing = Seeing::Turbulent;
+      else if (m == "none") o.seeing = Seeing::None;
+      else Usage("unknown seeing " + m);
+    } else if (a == "--d-r0-min") {
+      o.dR0Min = NumberArg(a, value());
+      physical = true;
+    } else if (a == "--d-r0-max") {
+      o.dR0Max = NumberArg(a, value());
+      physical = true;
+    } else if (a == "--aniso") {
+      o.aniso = NumberArg(a, value());
+      physical = true;
+    } else if (a == "--peak-electrons") {
+      o.peakElectrons = NumberArg(a, value());
+      physical = true;
+    } else if (a == "--read-noise") {
+      o.readNoise = NumberArg(a, value());
+      physical = true;
+    } else if (a == "--bits") {
+      o.bits = IntArg(a, value());
+      physical = true;
     } else {
       Usage("unknown option " + a);
     }
@@ -160,17 +185,27 @@ Options Parse(int argc, char** argv) {
     Usage("jitter, dispersion or noise out of range");
   if (o.dropRate < 0 || o.dropRate > 1) Usage("--drop-rate must be 0..1");
   if (o.fps <= 0 || o.fps > 100000) Usage("--fps out of range");
+  if (o.threads > 64) Usage("--threads out of range");
+  if (o.seeing == Seeing::Gaussian) {
+    if (physical) Usage("--d-r0-*, --aniso, --peak-electrons, --read-noise and --bits need --seeing turbulent or none");
+    return o;
+  }
+  if (o.seeing == Seeing::None) o.dR0Max = 0;
+  if (o.dR0Max == 0) o.seeing = Seeing::None;
+  if (o.seeing == Seeing::Turbulent && (o.dR0Min < 0.1 || o.dR0Max < o.dR0Min || o.dR0Max > 40))
+    Usage("need 0.1 <= d-r0-min <= d-r0-max <= 40 (or d-r0-max 0)");
+  if (o.aniso < 0) o.aniso = o.scene == SceneKind::Planet ? 0 : 0.3;
+  if (o.aniso > 1) Usage("--aniso must be 0..1");
+  if (o.peakElectrons < 1 || o.peakElectrons > 1e7 || o.readNoise < 0 || o.readNoise > 1000)
+    Usage("--peak-electrons must be 1..1e7 and --read-noise 0..1000");
+  if (o.bits != 8 && o.bits != 12 && o.bits != 16) Usage("--bits must be 8, 12 or 16");
+  if (o.bits > 8 && !IsDeepFormat(o.format)) Usage("--bits 12 and 16 need fits16, fits-lrgb, tif16 or tif48");
   return o;
 }
 
-// The per-frame truth: positions of the two fields, seeing, dropped flag.
-struct Series {
-  std::vector<Shift> field0, field1;
-  std::vector<double> sigma;
-  std::vector<bool> dropped;
-};
+}  // namespace
 
-Series MakeSeries(const Options& o) {
+Series samplegen::MakeSeries(const Options& o) {
   Series s;
   const int n = o.frames;
   Rng walk(Hash(o.seed, 1)), seeing(Hash(o.seed, 2)), drops(Hash(o.seed, 3));
@@ -199,14 +234,7 @@ Series MakeSeries(const Options& o) {
   return s;
 }
 
-px::Json ShiftJson(const Shift& s, const Shift& ref) {
-  px::Json j = px::Json::object();
-  j["dx"] = s.x - ref.x;
-  j["dy"] = s.y - ref.y;
-  return j;
-}
-
-px::Json Truth(const Options& o, const Series& s, const FrameSink& sink) {
+px::Json samplegen::TruthHeader(const Options& o, const px::Json& mode) {
   px::Json t = px::Json::object();
   t["generator"] = "pelinoxa-samplegen";
   t["scene"] = SceneName(o.scene);
@@ -217,16 +245,37 @@ px::Json Truth(const Options& o, const Series& s, const FrameSink& sink) {
   t["seed"] = static_cast<double>(o.seed);
   t["fps"] = o.fps;
   t["jitter"] = o.jitter;
-  t["blur_min"] = o.blurMin;
-  t["blur_max"] = o.blurMax;
-  t["noise"] = o.noise;
-  t["master_sigma"] = kMasterSigma;
+  for (const auto& [key, value] : mode.asObject()) t[key] = value;
   t["interlaced"] = o.interlaced;
   px::Json disp = px::Json::object();
   disp["pixels"] = IsGreyFormat(o.format) ? 0.0 : o.dispersion;
   disp["red"] = px::Json(px::Json::Array{0.0, IsGreyFormat(o.format) ? 0.0 : -o.dispersion});
   disp["blue"] = px::Json(px::Json::Array{0.0, IsGreyFormat(o.format) ? 0.0 : o.dispersion});
   t["dispersion"] = disp;
+  return t;
+}
+
+int samplegen::Workers(const Options& o) {
+  if (o.threads > 0) return o.threads;
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+namespace {
+
+px::Json ShiftJson(const Shift& s, const Shift& ref) {
+  px::Json j = px::Json::object();
+  j["dx"] = s.x - ref.x;
+  j["dy"] = s.y - ref.y;
+  return j;
+}
+
+px::Json Truth(const Options& o, const Series& s, const FrameSink& sink) {
+  px::Json mode = px::Json::object();
+  mode["blur_min"] = o.blurMin;
+  mode["blur_max"] = o.blurMax;
+  mode["noise"] = o.noise;
+  mode["master_sigma"] = kMasterSigma;
+  px::Json t = TruthHeader(o, mode);
   t["convention"] =
       "content at (x, y) in frame 0 is at (x + dx, y + dy) in frame i; x right, y down; "
       "shifts of field 0 (even rows) and field 1 (odd rows) are relative to field 0 of frame 0; "
@@ -277,7 +326,7 @@ int Run(const Options& o) {
   auto sink = MakeSink(o.format, o.out, so);
 
   const bool grey = IsGreyFormat(o.format);
-  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const auto workers = static_cast<unsigned>(Workers(o));
   std::vector<FrameRenderer> renderers;
   for (unsigned t = 0; t < workers; ++t) renderers.emplace_back(master, o.width, o.height, margin, grey);
   std::vector<ui::Bitmap24> pictures(workers);
@@ -327,7 +376,7 @@ int Run(const Options& o) {
 int main(int argc, char** argv) {
   Options o = Parse(argc, argv);
   try {
-    return Run(o);
+    return o.seeing == Seeing::Gaussian ? Run(o) : RunTurbulent(o);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pelinoxa-samplegen: %s\n", e.what());
     return 1;

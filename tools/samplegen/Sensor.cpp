@@ -1,0 +1,59 @@
+#include "Sensor.h"
+
+#include <algorithm>
+#include <cmath>
+
+
+namespace samplegen {
+
+namespace {
+
+// 64 K standard normal numbers; a sample adds two entries picked at random (2^32 values).
+const std::vector<float>& Normals() {
+  static const std::vector<float> table = [] {
+    std::vector<float> t(size_t{1} << 16);
+    Rng rng(0x5E450Bull);
+    for (float& v : t) v = static_cast<float>(rng.normal());
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+PhotonSampler::PhotonSampler(uint64_t seed) : rng_(seed) { Normals(); }
+
+double PhotonSampler::normal() {
+  const auto& t = Normals();
+  uint64_t r = rng_.next();
+  return (t[r & 0xFFFF] + t[(r >> 16) & 0xFFFF]) * 0.70710678118654752;
+}
+
+double PhotonSampler::poisson(double mean) {
+  if (mean <= 0) return 0;
+  if (mean >= 24) return std::max(0.0, std::floor(mean + std::sqrt(mean) * normal() + 0.5));
+  // Small means: multiply uniforms until the product drops below exp(-mean).
+  const double limit = std::exp(-mean);
+  double p = rng_.uniform();
+  int k = 0;
+  while (p > limit) {
+    p *= rng_.uniform();
+    ++k;
+  }
+  return k;
+}
+
+void Expose(const float* e, int n, const SensorModel& m, const uint64_t* seed, uint16_t* out) {
+  const double top = std::ldexp(1.0, m.bits) - 1;
+  if (!seed) {
+    for (int i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(std::clamp(std::floor(e[i] * m.gain + 0.5), 0.0, top));
+    return;
+  }
+  PhotonSampler s(*seed);
+  for (int i = 0; i < n; ++i) {
+    double electrons = s.poisson(e[i]) + m.readNoise * s.normal();
+    out[i] = static_cast<uint16_t>(std::clamp(std::floor(electrons * m.gain + 0.5), 0.0, top));
+  }
+}
+
+}  // namespace samplegen
