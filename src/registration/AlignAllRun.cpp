@@ -178,13 +178,20 @@ void RegistrationController::AlignallButtonClick() {
 
   RestoreReferenceFrame();
   droppedSeen_ = false;
+  secondPass_ = false;
+  std::fill(coarseKept_.begin(), coarseKept_.end(), 0);
   // 8. Every frame in use; then, with a reference made of the best frames, every frame again.
+  boxOnlyFrames_ = c_.WholeFrameAlign.checked() ? 0 : 1;
   RegistrationPass();
-  if (!in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames()) {
+  // Frames aligned on the whole frame keep their shifts in a second pass; the best frames'
+  // reference still serves the registration difference and the optimizer.
+  if (!in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames() && boxOnlyFrames_ > 0) {
     s_.progress.setLine2("Second pass: reference from the best frames");
     st_.LastPeak = 0;
     st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
+    secondPass_ = true;
     RegistrationPass();
+    secondPass_ = false;
     s_.progress.setLine2(" ");
   }
   inRun_ = false;

@@ -34,9 +34,10 @@ struct AligningControls {
   ui::CheckBox& PredictTrack;
   ui::CheckBox& Misalignwarning;
   ui::CheckBox& ManualAlign;
-  // An isolated object (a planet) is first aligned by its disc's centroid; the box's
-  // correlation then only refines that.
-  ui::CheckBox& DiscAlign;
+  // Each frame's shift from the whole frame: a planet's disc by its centroid, any other
+  // field by the correlation of the whole frame averaged down. Unchecked, the alignment box
+  // alone decides (for a feature that moves differently from the rest of the frame).
+  ui::CheckBox& WholeFrameAlign;
   // After the first pass the best tenth of the frames, stacked, becomes the reference and
   // every frame is registered again against it.
   ui::CheckBox& BestFramesReference;

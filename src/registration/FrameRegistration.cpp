@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/Numbers.h"
-#include "registration/DiscAlignment.h"
+#include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Canvas.h"
@@ -113,21 +113,21 @@ void RegistrationController::RegisterFrame() {
   UpdateLuminanceTables();
   const bool display = DisplayDue();
 
-  // 1. Search offset: the disc's displacement when the object is an isolated disc, else the
-  // tracking offset. The stored shift includes whichever offset was used.
+  // 1. Search offset: the whole frame's displacement when it is aligned on the whole frame,
+  // else the tracking offset. The stored shift includes whichever offset was used.
   const ui::Bitmap24& preview = x_.source.preview();
   const int iw = std::min(in.ImageWidth, preview.width());
   const int ih = std::min(in.ImageHeight, preview.height());
   int ox = 0, oy = 0;
-  bool withOffset = false, coarse = false;
-  if (c_.DiscAlign.checked() && refDisc_) {
-    if (const auto disc = FindDisc(preview, iw, ih, lumR_, lumG_, lumB_)) {
-      ox = px::Round(disc->x - refDisc_->x);
-      oy = px::Round(disc->y - refDisc_->y);
-      withOffset = coarse = true;
-    }
-  }
-  if (!coarse && c_.Followme.checked()) {
+  bool withOffset = false;
+  const std::optional<CoarseShift> whole = c_.WholeFrameAlign.checked() ? WholeFrameShift(k, preview, iw, ih)
+                                                                        : std::nullopt;
+  const CoarseShift wholeShift = whole.value_or(CoarseShift{});
+  if (whole) {
+    ox = px::Round(wholeShift.x);
+    oy = px::Round(wholeShift.y);
+    withOffset = true;
+  } else if (c_.Followme.checked()) {
     withOffset = true;
     ox = st_.TrackX;
     oy = st_.TrackY;
@@ -207,8 +207,8 @@ void RegistrationController::RegisterFrame() {
     c_.FFTImage.invalidate();
   }
 
-  // 9. Peak; after a coarse alignment only a small residual is plausible.
-  const Peak peak = coarse ? FindPeakWithin(e.FFTRe, n, std::max(2, n / 8)) : FindPeak(e.FFTRe, n);
+  // 9. Peak.
+  const Peak peak = FindPeak(e.FFTRe, n);
   int px = peak.x, py = peak.y;
   const double p = peak.value;
 
@@ -234,6 +234,10 @@ void RegistrationController::RegisterFrame() {
   if (manual) {
     sx = h - px;
     sy = h - py;
+  } else if (whole) {
+    // Measured on far more pixels than the box holds, the whole frame's displacement is the
+    // shift; the box's correlation only watches for a lost alignment.
+    sx = sy = 0;
   } else {
     sx = PeakToShift(px, n);
     sy = PeakToShift(py, n);
@@ -246,7 +250,10 @@ void RegistrationController::RegisterFrame() {
   // tracking offset, like the stored integer shift).
   if (c_.SubPixelEstimate.checked()) {
     double tx = 0, ty = 0;
-    if (!manual) {
+    if (whole && !manual) {
+      tx = ox - wholeShift.x;
+      ty = oy - wholeShift.y;
+    } else if (!manual) {
       const SubPixel sp = ParabolaPeak(e.FFTRe, n, px, py);
       tx = sp.fx;
       ty = sp.fy;
@@ -352,6 +359,8 @@ void RegistrationController::RegisterFrame() {
   }
 
   // 22. The power spectrum of the aligned box gives the quality.
+  if (static_cast<int>(qualityTaper_.size()) != n) qualityTaper_ = QualityTaper(n);
+  ApplyQualityTaper(e.FFTRe.data(), kPlaneStride, qualityTaper_, n);
   e.FFT2DForward();
   e.RadialSpectrum();
   DrawSpectrumGraph();

@@ -36,4 +36,23 @@ QualityParts MeasureQuality(const std::array<float, 256>& profile, float profile
   return q;
 }
 
+std::vector<float> QualityTaper(int n) {
+  std::vector<float> w(static_cast<size_t>(std::max(n, 0)), 1.0f);
+  constexpr double kEdge = 0.25;  // share of the box tapered on each side
+  for (int i = 0; i < n; ++i) {
+    const double t = (i + 0.5) / n;
+    const double edge = std::min(t, 1 - t);
+    if (edge < kEdge) w[static_cast<size_t>(i)] = static_cast<float>(0.5 - 0.5 * std::cos(M_PI * edge / kEdge));
+  }
+  return w;
+}
+
+void ApplyQualityTaper(float* plane, int stride, const std::vector<float>& taper, int n) {
+  for (int x = 0; x < n; ++x) {
+    float* col = plane + static_cast<size_t>(x) * stride;
+    const float wx = taper[static_cast<size_t>(x)];
+    for (int y = 0; y < n; ++y) col[y] *= wx * taper[static_cast<size_t>(y)];
+  }
+}
+
 }  // namespace registration

@@ -4,6 +4,7 @@
 // keeps more there; noise is flat across the spectrum, so what lies beyond the optics'
 // cut-off (the corners of the spectrum) tells how much of every band is noise.
 #include <array>
+#include <vector>
 
 namespace registration {
 
@@ -32,5 +33,12 @@ struct QualityParts {
 // 0 for a box holding only noise, independent of the exposure and of the gain.
 QualityParts MeasureQuality(const std::array<float, 256>& profile, float profileScale, int n, double boxMean,
                             int qualityFilter, int qualFilterDX);
+
+// The quality box's taper: flat over its middle half, a raised cosine over the outer quarter
+// on each side. It keeps the box edges' discontinuity (which does not change with the
+// seeing) out of the band while keeping most of the box's pixels at full weight.
+std::vector<float> QualityTaper(int n);
+// Multiplies the n x n corner of a [x][y] plane (stride `stride`) by the taper on both axes.
+void ApplyQualityTaper(float* plane, int stride, const std::vector<float>& taper, int n);
 
 }  // namespace registration

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Numbers.h"
+#include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Canvas.h"
@@ -59,8 +60,7 @@ void RegistrationController::CalculateReferenceFFT() {
   savedReference_.replaced = false;  // a new reference frame
   image1_.assign(preview);
   ++refGeneration_;
-  refDisc_ = FindDisc(preview, std::min(x_.input.ImageWidth, preview.width()),
-                      std::min(x_.input.ImageHeight, preview.height()), lumR_, lumG_, lumB_);
+  SetWholeFrameReference(preview);
   c_.AlignImage.picture().assign(preview);
 
   const int n = Box();
@@ -93,6 +93,8 @@ void RegistrationController::CalculateReferenceFFT() {
     float* dst = e.FFTRe.column(x);
     for (int y = 0; y < n; ++y) dst[y] = static_cast<float>(src[y] - mean);
   }
+  if (static_cast<int>(qualityTaper_.size()) != n) qualityTaper_ = QualityTaper(n);
+  ApplyQualityTaper(e.FFTRe.data(), kPlaneStride, qualityTaper_, n);
   e.FFT2DForward();
   e.RadialSpectrum();
   qualityBoxMean_ = mean;
@@ -189,6 +191,36 @@ void RegistrationController::FFTFilterClick() {
   cv.moveTo(x, 0);
   cv.lineTo(x, g.height());
   c_.imgGraph.invalidate();
+}
+
+void RegistrationController::SetWholeFrameReference(const ui::Bitmap24& picture) {
+  const int w = std::min(x_.input.ImageWidth, picture.width());
+  const int h = std::min(x_.input.ImageHeight, picture.height());
+  refDisc_ = FindDisc(picture, w, h, lumR_, lumG_, lumB_);
+  coarse_->Clear();
+  if (!refDisc_) coarse_->SetReference(picture, w, h, lumR_, lumG_, lumB_);
+}
+
+std::optional<CoarseShift> RegistrationController::WholeFrameShift(int k, const ui::Bitmap24& picture, int width,
+                                                                   int height) {
+  const auto f = static_cast<size_t>(k);
+  if (x_.input.AlignPass && secondPass_ && coarseKept_[f]) return coarseShifts_[f];
+  std::optional<CoarseShift> s;
+  if (refDisc_) {
+    if (const auto disc = FindDisc(picture, width, height, lumR_, lumG_, lumB_))
+      s = CoarseShift{disc->x - refDisc_->x, disc->y - refDisc_->y};
+  } else if (coarse_->HasReference()) {
+    s = coarse_->Measure(picture, width, height, lumR_, lumG_, lumB_);
+  }
+  if (x_.input.AlignPass) {
+    if (s) {
+      coarseShifts_[f] = *s;
+      coarseKept_[f] = 1;
+    } else {
+      ++boxOnlyFrames_;
+    }
+  }
+  return s;
 }
 
 }  // namespace registration

@@ -10,6 +10,7 @@ namespace registration {
 RegistrationController::RegistrationController(ui::Services& s, RegistrationState& state, AligningControls& c,
                                                RegistrationContext ctx)
     : s_(s), st_(state), c_(c), x_(ctx), engine_(std::make_unique<FftEngine>()) {
+  coarse_ = std::make_unique<CoarseAligner>();
   for (auto* p : {&boxLum_, &refSpecRe_, &refSpecIm_, &frameSpecRe_, &frameSpecIm_, &optRef_, &optFrame_})
     *p = std::make_unique<FftPlane>();
   WireControls();

@@ -20,6 +20,7 @@
 #include "frames/NavigationState.h"
 #include "frames/Single2dArray.h"
 #include "registration/AligningControls.h"
+#include "registration/CoarseAlignment.h"
 #include "registration/DiscAlignment.h"
 #include "registration/FFTUnit2.h"
 #include "registration/RegistrationMath.h"
@@ -152,6 +153,17 @@ class RegistrationController {
   } savedReference_;
   bool droppedSeen_ = false;
   std::optional<DiscCentroid> refDisc_;  // the reference frame's disc, when it shows one
+  std::unique_ptr<CoarseAligner> coarse_;  // the whole frame against the reference frame
+  // The whole-frame references from the reference picture (the disc, else the averaged-down
+  // frame), and a frame's displacement against them; nothing when neither is available.
+  void SetWholeFrameReference(const ui::Bitmap24& picture);
+  std::optional<CoarseShift> WholeFrameShift(int k, const ui::Bitmap24& picture, int width, int height);
+  // Each frame's whole-frame shift from the first pass of a run, reused by the second.
+  std::vector<CoarseShift> coarseShifts_ = std::vector<CoarseShift>(frames::MaxFrames);
+  std::vector<uint8_t> coarseKept_ = std::vector<uint8_t>(frames::MaxFrames, 0);
+  bool secondPass_ = false;
+  int boxOnlyFrames_ = 0;  // frames of this pass registered by their box alone
+  std::vector<float> qualityTaper_;
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
   bool LoadWindows(int f, int sx0, int sy0, int& hx, int& hy, int& hh);

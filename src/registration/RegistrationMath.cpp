@@ -40,23 +40,6 @@ Peak FindPeak(const FftPlane& surface, int n) {
   return p;
 }
 
-Peak FindPeakWithin(const FftPlane& surface, int n, int r) {
-  Peak p;
-  float best = -1e11f;
-  for (int x = 0; x < n; ++x) {
-    if (std::abs(PeakToShift(x, n)) > r) continue;
-    const float* col = surface.column(x);
-    for (int y = 0; y < n; ++y)
-      if (std::abs(PeakToShift(y, n)) <= r && col[y] > best) {
-        best = col[y];
-        p.x = x;
-        p.y = y;
-      }
-  }
-  p.value = best;
-  return p;
-}
-
 namespace {
 
 // Vertex offset of the parabola through (-1, a), (0, b), (1, c), and its value there.

@@ -42,8 +42,6 @@ struct Peak {
   float value = 0;
 };
 Peak FindPeak(const FftPlane& surface, int n);
-// The same scan kept to shifts within -r .. r on both axes (read with wrap-around).
-Peak FindPeakWithin(const FftPlane& surface, int n, int r);
 
 // Sub-pixel position of the peak (px, py) of a correlation surface of size n, read with
 // wrap-around: a three-point parabola along x through the peak's row gives the vertex offset

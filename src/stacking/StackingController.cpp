@@ -387,11 +387,16 @@ float StackingController::MeasureStackQuality() {
       e.FFTRe.at(x, y) = v;
       sum += v;
     }
-  const float inv = static_cast<float>(1.0 / (sum / (static_cast<double>(B) * B) + 0.000001));
+  // Divided by its mean and made mean-free (so the mean brightness is 1), tapered like every
+  // frame's quality box.
+  const float mean = static_cast<float>(sum / (static_cast<double>(B) * B));
+  const float inv = static_cast<float>(1.0 / (mean + 0.000001));
   for (int x = 0; x < B; ++x) {
     float* col_ = e.FFTRe.column(x);
-    for (int y = 0; y < B; ++y) col_[y] *= inv;
+    for (int y = 0; y < B; ++y) col_[y] = (col_[y] - mean) * inv;
   }
+  if (static_cast<int>(qualityTaper_.size()) != B) qualityTaper_ = registration::QualityTaper(B);
+  registration::ApplyQualityTaper(e.FFTRe.data(), registration::kPlaneStride, qualityTaper_, B);
   e.FFT2DForward();
   e.RadialSpectrum();
   // The box was divided by its mean, so its mean brightness is 1.

@@ -48,6 +48,7 @@ class StackingController {
   void AccumulateFrame();
   // Quality of the running stack in the reference box (needs the Engine seam).
   float MeasureStackQuality();
+  std::vector<float> qualityTaper_;
   // Refills the "Stackframes" list from the rank list and the frame list.
   void FillStackList();
 
