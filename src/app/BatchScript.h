@@ -2,7 +2,8 @@
 // The script language of pelinoxa-batch: one command a line, '#' starts a comment,
 // arguments separated by blanks, a path with blanks in double quotes.
 //
-//   set NAME.PROP VALUE          set a property from code (events fire as a toolkit's would)
+//   set NAME.PROP VALUE          set a property from code (events fire as a toolkit's would;
+//                                what they raise is shown in an error box)
 //   click NAME [INDEX]           a user click (button, check box, radio item, list item INDEX)
 //   mouse NAME down|move|up|dblclick X Y [left|right|middle] [ctrl] [shift]
 //   key NAME CODE [ctrl] [shift] a key code on a control (32 space, 37/39 arrows)

@@ -57,8 +57,9 @@ int Run(const std::string& command, std::string* output) {
 int RunBatchScript(const TempDir& dir, const std::string& script, std::string* output,
                    const std::string& scriptName, const std::string& configName) {
   WriteText(dir.file(scriptName), script);
-  return Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file(configName) + " " + ToolPath("pelinoxa-batch") +
-                 " --script " + scriptName,
+  // A script that hangs fails instead of stopping the suite.
+  return Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file(configName) + " timeout 600 " +
+                 ToolPath("pelinoxa-batch") + " --script " + scriptName,
              output);
 }
 
