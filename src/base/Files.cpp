@@ -179,7 +179,7 @@ std::string FollowLinks(const std::string& path) {
   throw PelinoxaError("Cannot write file \"" + path + "\": " + std::strerror(ELOOP) + ".");
 }
 
-// A name beside `target` that does not exist yet, created as an empty file when `create`.
+// A new empty file beside `target` (hidden, named after it), open in fd; fd < 0 on failure.
 std::string UniqueNameBeside(const std::string& target, const char* tag, int& fd) {
   std::string dir = ExtractFileDir(target);
   std::string tmpl = JoinPath(dir.empty() ? "." : dir, "." + ExtractFileName(target) + tag + ".XXXXXX");
