@@ -37,7 +37,27 @@ void Need(const std::vector<std::string>& a, size_t n, const char* usage) {
 }  // namespace
 
 BatchScript::BatchScript(MainForm& mainForm, ui::HeadlessUi& ui, std::ostream& out, std::ostream& err)
-    : baseDir(px::CurrentDirectory()), mf_(mainForm), ui_(ui), out_(out), err_(err) {}
+    : baseDir(px::CurrentDirectory()), mf_(mainForm), ui_(ui), out_(out), err_(err) {
+  previousHook_ = ui_.onProcessEvents;
+  ui_.onProcessEvents = [this] {
+    if (previousHook_) previousHook_();
+    CountFrameForCancel();
+  };
+}
+
+BatchScript::~BatchScript() { ui_.onProcessEvents = previousHook_; }
+
+// Runs pump the events once per frame while the "Progress " window shows.
+void BatchScript::CountFrameForCancel() {
+  if (cancelAfter_ <= 0) return;
+  ui::Form& f = mf_.form();
+  if (!f.control("MessageWindow").visible()) return;
+  if (--cancelAfter_ > 0) return;
+  ui::Control& button = f.control("CancelButton");
+  if (!button.enabled()) return;
+  ui_.queueAnswerFirst(ui::DialogResult::Yes);  // "Do you want to cancel ?"
+  button.userClick();
+}
 
 std::vector<std::string> BatchScript::Tokenize(const std::string& line) {
   std::vector<std::string> out;
@@ -89,7 +109,9 @@ void BatchScript::RunLine(const std::string& line) {
 
   if (cmd == "set") {
     Need(a, 3, "set NAME.PROP VALUE");
-    f.setProperty(a[1], a[2]);
+    f.getProperty(a[1]);  // a wrong name is a script error
+    // What the change handlers raise is shown like any handler's error.
+    f.runUserAction([&] { f.setProperty(a[1], a[2]); });
   } else if (cmd == "click") {
     Need(a, 2, "click NAME [INDEX]");
     ui::Control& c = f.control(a[1]);
@@ -156,6 +178,14 @@ void BatchScript::RunLine(const std::string& line) {
   } else if (cmd == "answer") {
     Need(a, 2, "answer Yes|No|OK|Cancel");
     ui_.queueAnswer(ParseAnswer(a[1]));
+  } else if (cmd == "point") {
+    Need(a, 3, "point X Y");
+    ui_.queuePoint(ParseInt(a[1], "X"), ParseInt(a[2], "Y"));
+  } else if (cmd == "cancel") {
+    Need(a, 2, "cancel N");
+    int n = ParseInt(a[1], "N");
+    if (n < 1) throw PelinoxaError("cancel needs a number of frames of at least 1, not " + a[1]);
+    cancelAfter_ = n;
   } else if (cmd == "page") {
     Need(a, 2, "page N");
     int n = ParseInt(a[1], "N");

@@ -2,12 +2,17 @@
 // The script language of pelinoxa-batch: one command a line, '#' starts a comment,
 // arguments separated by blanks, a path with blanks in double quotes.
 //
-//   set NAME.PROP VALUE          set a property from code (events fire as a toolkit's would)
+//   set NAME.PROP VALUE          set a property from code (events fire as a toolkit's would;
+//                                what they raise is shown in an error box)
 //   click NAME [INDEX]           a user click (button, check box, radio item, list item INDEX)
 //   mouse NAME down|move|up|dblclick X Y [left|right|middle] [ctrl] [shift]
 //   key NAME CODE [ctrl] [shift] a key code on a control (32 space, 37/39 arrows)
 //   dialog PATH [PATH ...] [filter=N] | dialog cancel   answer of the next file dialog
 //   answer Yes|No|OK|Cancel      answer of the next question box
+//   point X Y                    the next click the program waits for on a picture (the
+//                                "Manual alignment" click on the aligning picture)
+//   cancel N                     press "Cancel" on the "Progress " window, answering Yes,
+//                                after the next run has handled N frames
 //   page N                       make work page N active (1 "Input" ... 5 "Final", 6 info)
 //   dump WHAT FILE               named state as JSON (FILE "-" = standard output)
 //   picture NAME FILE.bmp        save a control's picture
@@ -24,6 +29,7 @@
 //   print NAME.PROP              print a property's value (a memo's text, a label's caption)
 //   echo TEXT ...                print a line
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -36,6 +42,9 @@ namespace app {
 class BatchScript {
  public:
   BatchScript(MainForm& mainForm, ui::HeadlessUi& ui, std::ostream& out, std::ostream& err);
+  ~BatchScript();
+  BatchScript(const BatchScript&) = delete;
+  BatchScript& operator=(const BatchScript&) = delete;
 
   // Runs a script; returns the exit status (0 success, 2 aborted by a box, 3 script error).
   int RunFile(const std::string& path);
@@ -53,10 +62,13 @@ class BatchScript {
  private:
   std::string Resolve(const std::string& path) const;
   void WriteOutput(const std::string& file, const std::string& text);
+  void CountFrameForCancel();
   MainForm& mf_;
   ui::HeadlessUi& ui_;
   std::ostream& out_;
   std::ostream& err_;
+  std::function<void()> previousHook_;
+  int cancelAfter_ = 0;  // frames left before "cancel" fires; 0 = none queued
 };
 
 }  // namespace app

@@ -320,14 +320,14 @@ void MainForm::ApplyProcessAreaLimit(int itemIndex) {
   ws.planes.CreateLayerPlanes(ws.area.limit);
 }
 
+// Written to a temporary and renamed over the old file, so a failed write keeps the last one.
 void MainForm::StoreFormSettings() {
   try {
-    px::DeleteFileIfExists(formSettingsPath_);
-    project::TBigIniFile ini(formSettingsPath_);
+    project::TBigIniFile ini("");
     project::StoreFormSnapshot(form_, ini);
-    ini.FlushFile();
-  } catch (const px::PelinoxaError&) {
-    // The settings cannot be kept this time; the program goes on.
+    px::WriteFileAtomic(formSettingsPath_, ini.ToText());
+  } catch (const std::exception& e) {
+    ui_.logProblem(std::string("The form settings cannot be kept: ") + e.what());
   }
 }
 
@@ -335,8 +335,10 @@ void MainForm::RestoreFormSettings() {
   if (!px::FileExists(formSettingsPath_)) return;
   try {
     project::TBigIniFile ini(formSettingsPath_);
-    project::RestoreFormSnapshot(form_, ini);
-  } catch (const px::PelinoxaError&) {
+    for (const std::string& problem : project::RestoreFormSnapshot(form_, ini))
+      ui_.logProblem("Form settings \"" + formSettingsPath_ + "\": " + problem);
+  } catch (const std::exception& e) {
+    ui_.logProblem(std::string("The form settings cannot be read: ") + e.what());
   }
 }
 
@@ -392,8 +394,8 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   input.InitialOptionspanel.setExpanded(false);
   ws.reg.WorkStatus = 0;
 
-  // 9. Form-settings file: restored, then deleted. A program folder that cannot be written
-  // keeps it in the user's configuration folder instead.
+  // 9. Form-settings file: restored (step 11 replaces it whole, so it is not deleted first).
+  // A program folder that cannot be written keeps it in the user's configuration folder.
   formSettingsPath_ = px::JoinPath(in.ProgramDir, "pelinoxa.ini");
   if (!px::IsFolderWritable(in.ProgramDir)) {
     std::string dir = UserConfigDir();
@@ -401,7 +403,6 @@ void MainForm::FormCreate(const StartupOptions& opts) {
     formSettingsPath_ = px::JoinPath(dir, "form-settings.ini");
   }
   RestoreFormSettings();
-  px::DeleteFileIfExists(formSettingsPath_);
 
   // 10.
   input.UseDarkFrame.setChecked(false);
@@ -445,6 +446,7 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   // 17. The settings store; tool-window moves are recorded from now on.
   userSettings_ = std::make_unique<UserSettings>(
       opts.settingsPath.empty() ? px::JoinPath(UserConfigDir(), "pelinoxa.ini") : opts.settingsPath);
+  userSettings_->onProblem = [this](const std::string& text) { ui_.logProblem(text); };
   if (userSettings_->Open()) settings_.setTarget(userSettings_.get());
   storeOpened_ = true;
   navigation_->SetStoreOpened(true);

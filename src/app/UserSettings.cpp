@@ -17,21 +17,31 @@ std::string UserConfigDir() {
 UserSettings::UserSettings(std::string path) : path_(std::move(path)) {}
 
 UserSettings::~UserSettings() {
-  // Writes are flushed one by one; nothing may be written again at exit.
+  // Writes are flushed one by one; what is left is written once more at exit.
   if (ini_) {
     try {
       ini_->FlushFile();
-    } catch (...) {
+    } catch (const std::exception& e) {
+      Report(e.what());
     }
   }
 }
 
+void UserSettings::Report(const std::string& text) const {
+  if (onProblem) onProblem("Settings store \"" + path_ + "\": " + text);
+}
+
 bool UserSettings::Open() {
+  const std::string folder = px::ExtractFileDir(path_);
+  if (!folder.empty() && !px::ForceDirectories(folder)) {
+    Report("the folder \"" + folder + "\" cannot be created; settings are not kept.");
+    return false;
+  }
   try {
-    px::ForceDirectories(px::ExtractFileDir(path_));
     ini_ = std::make_unique<project::TBigIniFile>(path_);
     return true;
-  } catch (...) {
+  } catch (const std::exception& e) {
+    Report(std::string("cannot be opened, settings are not kept: ") + e.what());
     ini_.reset();
     return false;
   }
@@ -50,8 +60,9 @@ void UserSettings::writeString(const std::string& section, const std::string& ke
   ini_->WriteString(section, key, value);
   try {
     ini_->FlushFile();
-  } catch (...) {
+  } catch (const std::exception& e) {
     // A store that cannot be written skips the write; the program goes on.
+    Report(e.what());
   }
 }
 

@@ -162,36 +162,171 @@ std::string ReadFileText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-void WriteFileAtomic(const std::string& path, const void* data, size_t size) {
-  std::string dir = ExtractFileDir(path);
-  std::string tmpl = JoinPath(dir.empty() ? "." : dir, "." + ExtractFileName(path) + ".XXXXXX");
+namespace {
+
+// Where a write to `path` lands: symbolic links followed; a dangling link names the file to
+// create. Throws for a loop of links.
+std::string FollowLinks(const std::string& path) {
+  std::string p = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::error_code ec;
+    fs::path link = fs::read_symlink(p, ec);
+    if (ec) return p;
+    p = link.is_absolute() ? link.string() : (fs::path(p).parent_path() / link).string();
+  }
+  throw PelinoxaError("Cannot write file \"" + path + "\": " + std::strerror(ELOOP) + ".");
+}
+
+// A new empty file beside `target` (hidden, named after it), open in fd; fd < 0 on failure.
+std::string UniqueNameBeside(const std::string& target, const char* tag, int& fd) {
+  std::string dir = ExtractFileDir(target);
+  std::string tmpl = JoinPath(dir.empty() ? "." : dir, "." + ExtractFileName(target) + tag + ".XXXXXX");
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) throw PelinoxaError("Cannot create file \"" + path + "\". " + ErrnoText());
+  fd = ::mkstemp(name.data());
+  return fd < 0 ? std::string() : std::string(name.data());
+}
+
+}  // namespace
+
+std::string OverwriteQuestion(const std::string& fileName) {
+  return " Overwrite existing file ( " + fileName + " ) ?";
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
+  target_ = FollowLinks(path);
+  struct stat st;
+  if (::stat(target_.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) fail("Cannot write file", EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+      // A device or pipe cannot be replaced; it is written as a plain program would.
+      fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+      if (fd_ < 0) fail("Cannot write file", errno);
+      ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+      inPlace_ = true;
+      return;
+    }
+    // Root may write anything; a file without any write permission still stays untouched.
+    if ((st.st_mode & 0222) == 0)
+      throw PelinoxaError("Cannot write file \"" + path + "\": the file is read-only.");
+    if (::access(target_.c_str(), W_OK) != 0) fail("Cannot write file", errno);
+    keepMode_ = true;
+    mode_ = st.st_mode & 07777;
+    uid_ = st.st_uid;
+    gid_ = st.st_gid;
+  }
+  temp_ = UniqueNameBeside(target_, "", fd_);
+  if (fd_ < 0) fail("Cannot write file", errno);
+}
+
+AtomicFileWriter::~AtomicFileWriter() { discard(); }
+
+void AtomicFileWriter::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+void AtomicFileWriter::fail(const std::string& what, int err) {
+  discard();
+  throw PelinoxaError(what + " \"" + path_ + "\": " + std::strerror(err) + ".");
+}
+
+void AtomicFileWriter::write(const void* data, size_t size) {
+  if (fd_ < 0 || finished_) throw PelinoxaError("Write error on file \"" + path_ + "\": the file is closed.");
   const auto* p = static_cast<const uint8_t*>(data);
-  size_t left = size;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
+  while (size > 0) {
+    ssize_t n = ::write(fd_, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      std::string msg = "Write error on file \"" + path + "\". " + ErrnoText();
-      ::close(fd);
-      ::unlink(name.data());
-      throw PelinoxaError(msg);
+      fail("Write error on file", errno);
     }
     p += n;
-    left -= static_cast<size_t>(n);
+    size -= static_cast<size_t>(n);
   }
-  // Keep the permissions an ordinary new file would get.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  if (::close(fd) != 0 || ::rename(name.data(), path.c_str()) != 0) {
-    std::string msg = "Cannot write file \"" + path + "\". " + ErrnoText();
-    ::unlink(name.data());
-    throw PelinoxaError(msg);
+}
+
+void AtomicFileWriter::finish() {
+  if (finished_) return;
+  if (fd_ < 0) throw PelinoxaError("Write error on file \"" + path_ + "\": the file is closed.");
+  if (!inPlace_) {
+    if (keepMode_) {
+      if (::fchown(fd_, uid_, gid_) != 0) {
+        // Another owner cannot be given away; the mode still is.
+      }
+      ::fchmod(fd_, mode_);
+    } else {
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      ::fchmod(fd_, 0666 & ~mask);
+    }
   }
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) fail("Write error on file", errno);
+  finished_ = true;
+}
+
+void AtomicFileWriter::commit() { CommitTogether({this}); }
+
+void AtomicFileWriter::CommitTogether(const std::vector<AtomicFileWriter*>& files) {
+  for (auto* f : files) f->finish();
+  struct Step {
+    AtomicFileWriter* f;
+    std::string backup;  // a second name of the old file
+    bool existed = false;
+    bool replaced = false;
+  };
+  std::vector<Step> steps;
+  for (auto* f : files)
+    if (!f->inPlace_) steps.push_back({f, {}, FileExists(f->target_), false});
+  auto undo = [&] {
+    for (auto& s : steps) {
+      if (s.replaced) {
+        if (!s.backup.empty()) ::rename(s.backup.c_str(), s.f->target_.c_str());
+        else if (!s.existed) ::unlink(s.f->target_.c_str());
+      } else if (!s.backup.empty()) {
+        ::unlink(s.backup.c_str());
+      }
+      s.f->discard();
+    }
+  };
+  // Old files keep a second name until every new one is in place.
+  if (steps.size() > 1)
+    for (auto& s : steps) {
+      if (!s.existed) continue;
+      int fd;
+      std::string name = UniqueNameBeside(s.f->target_, ".old", fd);
+      if (fd < 0) {
+        const int err = errno;
+        undo();
+        s.f->fail("Cannot write file", err);
+      }
+      ::close(fd);
+      ::unlink(name.c_str());
+      // A file system without hard links gives up the way back for this file only.
+      if (::link(s.f->target_.c_str(), name.c_str()) == 0) s.backup = name;
+    }
+  for (auto& s : steps) {
+    if (::rename(s.f->temp_.c_str(), s.f->target_.c_str()) != 0) {
+      const int err = errno;
+      undo();
+      s.f->fail("Cannot write file", err);
+    }
+    s.replaced = true;
+    s.f->temp_.clear();
+  }
+  for (auto& s : steps)
+    if (!s.backup.empty()) ::unlink(s.backup.c_str());
+}
+
+void WriteFileAtomic(const std::string& path, const void* data, size_t size) {
+  AtomicFileWriter f(path);
+  f.write(data, size);
+  f.commit();
 }
 
 MappedFile::MappedFile(const std::string& path) {

@@ -37,12 +37,51 @@ std::string AbsolutePath(const std::string& path);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 
-// Writes through a temporary file in the same folder and renames it over the target, so a
-// failed write never destroys the previous file. Throws PelinoxaError on failure.
+// Replacing a file safely. The bytes go to a temporary file beside the target, which is renamed
+// over it only when everything was written, so a failed write never loses the previous file.
+// A symbolic link is written through to its target (the link stays); a file without write
+// permission is refused (also for root) instead of being replaced; a device such as /dev/null
+// is written in place. Errors are PelinoxaErrors naming the file and the reason.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(const std::string& path);
+  ~AtomicFileWriter();  // an unfinished write leaves the target as it was
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  const std::string& path() const { return path_; }
+  void write(const void* data, size_t size);  // appends
+  void write(std::string_view text) { write(text.data(), text.size()); }
+  // Writes the bytes down and closes the temporary; the target is not touched yet.
+  void finish();
+  // finish(), then puts the new file in place.
+  void commit();
+
+  // Puts several files in place together: each must have been written; either all targets
+  // are replaced or, when one cannot be, those already replaced get their old content back.
+  static void CommitTogether(const std::vector<AtomicFileWriter*>& files);
+
+ private:
+  [[noreturn]] void fail(const std::string& what, int err);
+  void discard();
+  std::string path_;    // as the caller named it (for messages)
+  std::string target_;  // the file really replaced (symbolic links followed)
+  std::string temp_;
+  int fd_ = -1;
+  bool inPlace_ = false;  // a device, written directly
+  bool finished_ = false;
+  bool keepMode_ = false;
+  unsigned mode_ = 0;
+  unsigned uid_ = 0, gid_ = 0;
+};
+
 void WriteFileAtomic(const std::string& path, const void* data, size_t size);
 inline void WriteFileAtomic(const std::string& path, std::string_view text) {
   WriteFileAtomic(path, text.data(), text.size());
 }
+
+// The question asked before an existing file is replaced.
+std::string OverwriteQuestion(const std::string& fileName);
 
 // Read-only memory map of a whole file. Empty files map to an empty span.
 class MappedFile {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "base/Error.h"
@@ -45,16 +46,18 @@ void PutValue(uint8_t*& o, int64_t v, int bitpix) {
 
 // Header + data (bottom row first) + padding, with value(x, y) giving the stored integer.
 template <typename ValueFn>
-std::vector<uint8_t> BuildFile(int bitpix, int width, int height, int64_t bzero, std::time_t when, ValueFn value) {
-  const std::string header = BuildFitsHeader(bitpix, width, height, bzero, when);
-  const size_t dataBytes = size_t(width) * size_t(height) * size_t(bitpix / 8);
-  const size_t total = BlockSize + (dataBytes + BlockSize - 1) / BlockSize * BlockSize;
-  std::vector<uint8_t> file(total, 0);
-  std::memcpy(file.data(), header.data(), BlockSize);
-  uint8_t* o = file.data() + BlockSize;
-  for (int y = height - 1; y >= 0; --y)
+void StreamFile(px::AtomicFileWriter& out, int bitpix, int width, int height, int64_t bzero, std::time_t when,
+                ValueFn value) {
+  out.write(BuildFitsHeader(bitpix, width, height, bzero, when));
+  std::vector<uint8_t> row(size_t(width) * size_t(bitpix / 8));
+  for (int y = height - 1; y >= 0; --y) {
+    uint8_t* o = row.data();
     for (int x = 0; x < width; ++x) PutValue(o, value(x, y), bitpix);
-  return file;
+    out.write(row.data(), row.size());
+  }
+  const size_t dataBytes = size_t(width) * size_t(height) * size_t(bitpix / 8);
+  const std::vector<uint8_t> pad((BlockSize - dataBytes % BlockSize) % BlockSize, 0);
+  out.write(pad.data(), pad.size());
 }
 
 }  // namespace
@@ -106,10 +109,6 @@ std::vector<std::string> FitsOutputNames(const std::string& path, int mode, bool
   return {stem + (mode == FitsLevel128 ? ".fitx" : ".fit")};
 }
 
-std::string FitsOverwriteQuestion(const std::string& fileName) {
-  return " Overwrite existing file ( " + fileName + " ) ?";
-}
-
 FitsWriteResult WriteFits(const FitsWriteRequest& r) {
   if (r.width <= 0 || r.height <= 0) throw std::invalid_argument("WriteFits: empty image");
   if (r.bitpix != 16 && r.bitpix != 32) throw std::invalid_argument("WriteFits: BITPIX must be 16 or 32");
@@ -149,40 +148,41 @@ FitsWriteResult WriteFits(const FitsWriteRequest& r) {
 
   const std::vector<std::string> names = FitsOutputNames(r.path, r.mode, r.colour);
   FitsWriteResult result;
+  std::vector<size_t> chosen;
   for (size_t i = 0; i < names.size(); ++i) {
-    const std::string& name = names[i];
+    if (px::FileExists(names[i]) && r.confirmOverwrite && !r.confirmOverwrite(names[i])) result.skipped.push_back(names[i]);
+    else chosen.push_back(i);
+  }
+  // Every file is written to its temporary before any is put in place, so that a failure
+  // never leaves a mixed set of new and old channel files.
+  std::vector<std::unique_ptr<px::AtomicFileWriter>> files;
+  for (size_t i : chosen) {
     const int c = channels[i];
-    if (px::FileExists(name) && r.confirmOverwrite && !r.confirmOverwrite(name)) {
-      result.skipped.push_back(name);
-      continue;
-    }
-    std::vector<uint8_t> file;
+    files.push_back(std::make_unique<px::AtomicFileWriter>(names[i]));
+    px::AtomicFileWriter& out = *files.back();
     switch (r.mode) {
       case FitsScaledPlanes:
-        file = BuildFile(r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
+        StreamFile(out, r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
           return RoundClamped(((double(r.planes[c].at(x, y)) - mn) / range - 0.5) * full, vmin, vmax);
         });
         break;
       case FitsBitmap16:
-        file = BuildFile(r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
+        StreamFile(out, r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
           // Clamped so that the brightest sample cannot wrap round to the darkest.
           return std::min<int64_t>(int64_t(r.bitmap48->row16(y)[3 * x + c]) - 32767, vmax);
         });
         break;
       default:
-        file = BuildFile(r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
+        StreamFile(out, r.bitpix, r.width, r.height, bzero, r.when, [&](int x, int y) {
           return RoundClamped(double(r.planes[c].at(x, y)) * 128.0, vmin, vmax);
         });
         break;
     }
-    try {
-      px::WriteFileAtomic(name, file.data(), file.size());
-    } catch (const px::PelinoxaError& e) {
-      result.error = e.what();
-      break;
-    }
-    result.written.push_back(name);
   }
+  std::vector<px::AtomicFileWriter*> all;
+  for (auto& f : files) all.push_back(f.get());
+  px::AtomicFileWriter::CommitTogether(all);
+  for (size_t i : chosen) result.written.push_back(names[i]);
   return result;
 }
 
@@ -199,10 +199,10 @@ void WriteImage(const std::string& path, int width, int height, const std::vecto
     if (int64_t(v) - bzero < vmin || int64_t(v) - bzero > vmax)
       throw px::PelinoxaError("WriteFitsImage: value " + std::to_string(v) + " does not fit BITPIX " +
                               std::to_string(bitpix) + " with BZERO " + std::to_string(bzero));
-  std::vector<uint8_t> file = BuildFile(bitpix, width, height, bzero, 0, [&](int x, int y) {
-    return int64_t(values[size_t(y) * width + x]) - bzero;
-  });
-  px::WriteFileAtomic(path, file.data(), file.size());
+  px::AtomicFileWriter out(path);
+  StreamFile(out, bitpix, width, height, bzero, 0,
+             [&](int x, int y) { return int64_t(values[size_t(y) * width + x]) - bzero; });
+  out.commit();
 }
 
 }  // namespace

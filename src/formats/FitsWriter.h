@@ -36,18 +36,15 @@ struct FitsWriteRequest {
 struct FitsWriteResult {
   std::vector<std::string> written;
   std::vector<std::string> skipped;  // existing files the user chose to keep
-  std::string error;                 // why writing stopped; empty when nothing failed
 };
 
 // The files WriteFits writes: path without extension + ".fit" (".fitx" in mode 2), or in
 // colour mode + "_R", "_G", "_B" + ".fit" (all modes).
 std::vector<std::string> FitsOutputNames(const std::string& path, int mode, bool colour);
-// The question a caller asks before a file is replaced.
-std::string FitsOverwriteQuestion(const std::string& fileName);
-
-// Writes the files atomically, one after the other. A file that cannot be written stops the
-// writing: the result says which, nothing is shown. Throws std::invalid_argument for a request
-// without the sources its mode needs.
+// Asks about every existing file first (px::OverwriteQuestion is the question to ask), then
+// writes the chosen files together: all are replaced, or, when one cannot be written, none is
+// and a px::PelinoxaError names that file and the reason. Throws std::invalid_argument for a
+// request without the sources its mode needs.
 FitsWriteResult WriteFits(const FitsWriteRequest& request);
 
 // The 36-card header block. Cards: SIMPLE, BITPIX, NAXIS, NAXIS1, NAXIS2, BSCALE, BZERO with

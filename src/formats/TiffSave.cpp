@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/Error.h"
-#include "formats/AtomicFileWriter.h"
+#include "base/Files.h"
 #include "formats/Lzw.h"
 #include "formats/TiffBitmap.h"
 
@@ -41,11 +41,11 @@ class VectorSink : public Sink {
 
 class FileSink : public Sink {
  public:
-  explicit FileSink(AtomicFileWriter& f) : f_(f) {}
+  explicit FileSink(px::AtomicFileWriter& f) : f_(f) {}
   void append(const uint8_t* data, size_t size) override { f_.write(data, size); }
 
  private:
-  AtomicFileWriter& f_;
+  px::AtomicFileWriter& f_;
 };
 
 // One row of the file: 48 and 16 bits from the 16-bit buffer (or the display * 257 when
@@ -167,7 +167,7 @@ std::vector<uint8_t> TTIFFBitMap::EncodeTiff(int bpp, bool compress) {
 }
 
 void TTIFFBitMap::SaveTiff(const std::string& path, int bpp, bool compress) {
-  AtomicFileWriter file(path);
+  px::AtomicFileWriter file(path);
   FileSink sink(file);
   TIFD d = WriteTiff(*this, bpp, compress, sink);
   file.commit();

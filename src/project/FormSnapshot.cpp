@@ -55,18 +55,12 @@ void StoreFormSnapshot(const ui::Form& form, TBigIniFile& ini) {
                   FourInts(form.left(), form.top(), form.left() + form.width(), form.top() + form.height()));
   ini.WriteString(kSection, "MinMaxPos", FourInts(-1, -1, -1, -1));
   ini.WriteString(kSection, "PixelsPerInch", "96");
-  for (const auto& dotted : StoredProperties()) {
-    std::string value;
-    try {
-      value = form.getProperty(dotted);
-    } catch (...) {
-      continue;  // a control not built in this program version
-    }
-    ini.WriteString(kSection, KeyOf(dotted), value);
-  }
+  // Every listed control exists; a name that does not is a fault and throws.
+  for (const auto& dotted : StoredProperties()) ini.WriteString(kSection, KeyOf(dotted), form.getProperty(dotted));
 }
 
-void RestoreFormSnapshot(ui::Form& form, const TBigIniFile& ini) {
+std::vector<std::string> RestoreFormSnapshot(ui::Form& form, const TBigIniFile& ini) {
+  std::vector<std::string> problems;
   std::string norm = ini.ReadString(kSection, "NormPos", "");
   int l, t, r, b;
   if (std::sscanf(norm.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) == 4 && r > l && b > t)
@@ -75,12 +69,15 @@ void RestoreFormSnapshot(ui::Form& form, const TBigIniFile& ini) {
   for (const auto& dotted : StoredProperties()) {
     std::string key = KeyOf(dotted);
     if (!ini.ValueExists(kSection, key)) continue;
+    const std::string value = ini.ReadString(kSection, key, "");
     try {
-      form.setProperty(dotted, ini.ReadString(kSection, key, ""));
-    } catch (const px::PelinoxaError&) {
+      form.setProperty(dotted, value);
+    } catch (const px::PelinoxaError& e) {
       // A value that does not fit the control (a hand-edited file) keeps the default.
+      problems.push_back(key + "=" + value + " is not used: " + e.what());
     }
   }
+  return problems;
 }
 
 }  // namespace project

@@ -14,10 +14,11 @@ class TBigIniFile;
 // "Bias.Value", "BlurBox.Checked", ... in the order they are written.
 const std::vector<std::string>& StoredProperties();
 
-// Writes the placement lines and every stored property into section "Form".
+// Writes the placement lines and every stored property into section "Form". Throws
+// PelinoxaError when a listed control does not exist.
 void StoreFormSnapshot(const ui::Form& form, TBigIniFile& ini);
-// Restores what the section holds; a property whose control is missing or whose value does not
-// parse is skipped. Restoring sets the values as code would (events fire).
-void RestoreFormSnapshot(ui::Form& form, const TBigIniFile& ini);
+// Restores what the section holds, setting the values as code would (events fire). A value the
+// control refuses keeps the control as it is; the returned lines say which and why.
+std::vector<std::string> RestoreFormSnapshot(ui::Form& form, const TBigIniFile& ini);
 
 }  // namespace project

@@ -76,8 +76,9 @@ void RegistrationController::AlignImageMouseMove(int x, int y) {
   c_.AlignImage.invalidate();
 }
 
-// Waits for a click on the aligning picture while window events are handled. A cancelled run
-// stops waiting and keeps the automatic peak.
+// Waits for a click on the aligning picture: the toolkit blocks on window events, a script
+// supplies the point. A cancelled run stops waiting and keeps the automatic peak; a window
+// closed during the wait cancels the run.
 bool RegistrationController::PointManually(int& px, int& py, int ox, int oy) {
   c_.FFTWindow.setVisible(false);
   s_.progress.hide();
@@ -86,11 +87,27 @@ bool RegistrationController::PointManually(int& px, int& py, int ox, int oy) {
   lastMouseX_ = lastMouseY_ = -1;
   c_.AlignImage.setCursor(ui::Cursor::Cross);
   s_.ui.setCursor(ui::Cursor::Cross);
-  while (waitingForClick_ && !x_.input.CancelRequested) s_.ui.processEvents();
-  const bool clicked = !waitingForClick_;
-  waitingForClick_ = false;
-  c_.AlignImage.setCursor(ui::Cursor::Normal);
-  s_.ui.setCursor(ui::Cursor::Busy);
+  struct EndWait {
+    RegistrationController& r;
+    ~EndWait() {
+      r.waitingForClick_ = false;
+      r.c_.AlignImage.setCursor(ui::Cursor::Normal);
+      r.s_.ui.setCursor(ui::Cursor::Busy);
+    }
+  };
+  bool clicked;
+  {
+    EndWait end{*this};
+    const bool waited = s_.ui.waitForPoint([this] { return waitingForClick_ && !x_.input.CancelRequested; },
+                                           [this](int x, int y) {
+                                             ui::MouseEvent e;
+                                             e.x = x;
+                                             e.y = y;
+                                             c_.AlignImage.userMouse(ui::MouseAction::Down, e);
+                                           });
+    if (!waited) x_.input.CancelRequested = true;
+    clicked = !waitingForClick_;
+  }
   if (!clicked) return false;
   px = clickX_ - st_.BoxX - ox;
   py = clickY_ - st_.BoxY - oy;

@@ -65,12 +65,8 @@ void StackingController::SaveButtonClick() {
   rq.fileName = d_.input.DefaultSaveName;
   if (c_.SaveSub.checked()) {
     const std::string folder = px::JoinPath(d_.inputControls.DirectoryListBox1.text(), c_.Subdirname.text());
-    try {
-      if (!px::DirectoryExists(folder)) px::ForceDirectories(folder);
-      rq.initialDir = folder;
-    } catch (const px::PelinoxaError& e) {
-      s_.ui.showError(e.what());
-    }
+    if (px::ForceDirectories(folder)) rq.initialDir = folder;
+    else s_.ui.showError("Cannot create folder \"" + folder + "\".");
   }
   auto res = s_.ui.fileDialog(rq);
   if (!res.accepted || res.files.empty()) {
@@ -87,8 +83,8 @@ void StackingController::SaveButtonClick() {
   const int H = st_.StackHeight > 0 ? st_.StackHeight : d_.input.ImageHeight;
 
   auto mayWrite = [&](const std::string& file) {
-    return !px::FileExists(file) || s_.ui.messageBox(" Overwrite existing file ?", ui::MsgKind::Warning,
-                                                      ui::ButtonsYesNo) == ui::DialogResult::Yes;
+    return !px::FileExists(file) ||
+           s_.ui.messageBox(px::OverwriteQuestion(file), ui::MsgKind::Warning, ui::ButtonsYesNo) == ui::DialogResult::Yes;
   };
   try {
     switch (res.filterIndex) {
@@ -113,11 +109,8 @@ void StackingController::SaveButtonClick() {
         w.bitpix = res.filterIndex == 4 ? 32 : 16;
         w.colour = colour();
         for (int k = 0; k < 3; ++k) w.planes[k] = {d_.planes.StackPlanes[k].Data(), d_.planes.StackPlanes[k].stride()};
-        w.confirmOverwrite = [this](const std::string& file) {
-          return s_.ui.messageBox(formats::FitsOverwriteQuestion(file), ui::MsgKind::Warning, ui::ButtonsYesNo) ==
-                 ui::DialogResult::Yes;
-        };
-        formats::WriteFits(w);  // stops silently on a write error
+        w.confirmOverwrite = mayWrite;
+        formats::WriteFits(w);
         break;
       }
       case 6: {

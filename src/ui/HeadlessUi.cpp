@@ -44,3 +44,23 @@ void HeadlessUi::processEvents() {
 }
 
 }  // namespace ui
+
+namespace ui {
+
+bool HeadlessUi::waitForPoint(const std::function<bool()>& waiting, const std::function<void(int x, int y)>& click) {
+  while (waiting()) {
+    if (points_.empty())
+      throw px::ScriptAbort("no point queued for the click the program waits for (script command: point X Y)");
+    auto [x, y] = points_.front();
+    points_.pop_front();
+    click(x, y);
+  }
+  return true;
+}
+
+void HeadlessUi::logProblem(const std::string& text) {
+  problems.push_back(text);
+  if (onProblem) onProblem(text);
+}
+
+}  // namespace ui

@@ -1,6 +1,7 @@
 #include "ui/UiServices.h"
 
 #include <chrono>
+#include <iostream>
 
 namespace ui {
 
@@ -23,6 +24,8 @@ const char* MsgKindName(MsgKind k) {
   }
   return "?";
 }
+
+void UiServices::logProblem(const std::string& text) { std::cerr << "pelinoxa: " << text << std::endl; }
 
 double UiServices::nowMs() const {
   using namespace std::chrono;

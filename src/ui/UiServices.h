@@ -63,6 +63,15 @@ class UiServices {
   // Handles pending window events and returns (long runs call it once per frame or tile).
   virtual void processEvents() = 0;
 
+  // Waits for the user to point at a picture: window events are handled, sleeping while none
+  // arrive, until waiting() turns false (the picture's click handler ends the wait). Without a
+  // display the next scripted point is delivered through click(x, y) instead, and none queued
+  // raises px::ScriptAbort. Returns false when the wait was given up (the window closed).
+  virtual bool waitForPoint(const std::function<bool()>& waiting, const std::function<void(int x, int y)>& click) = 0;
+
+  // A problem that must not interrupt the user (settings that cannot be kept): logged.
+  virtual void logProblem(const std::string& text);
+
   virtual void setCursor(Cursor c) = 0;
   virtual Cursor cursor() const = 0;
 

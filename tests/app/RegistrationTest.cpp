@@ -361,16 +361,12 @@ TEST_F(Registration, ManualAlignment_TakesTheClickOnTheAligningPicture) {
   al().ManualAlign.setChecked(true);
   EXPECT_FALSE(al().Misalignwarning.checked());
   // Every frame waits for a click: point at the feature where it now is.
-  ui.onProcessEvents = [&] {
-    if (!mf->registration().WaitingForClick()) return;
-    const Offset o = Expected(files, offsets, mf->ws.input.CurrentFrameIndex);
-    ui::MouseEvent e;
-    e.x = 100 + o.dx;
-    e.y = 80 + o.dy;
-    al().AlignImage.userMouse(ui::MouseAction::Down, e);
-  };
+  for (int k = 0; k < 2; ++k) {
+    const Offset o = Expected(files, offsets, k);
+    ui.queuePoint(100 + o.dx, 80 + o.dy);
+  }
   get<ui::Button>("Allignallbutton").userClick();
-  ui.onProcessEvents = nullptr;
+  EXPECT_EQ(ui.pendingPoints(), 0u);
   EXPECT_TRUE(SawMessage(" Point at the alignmentfeature and left-click "));
   EXPECT_EQ(Rec(1).ShiftX, Expected(files, offsets, 1).dx);
   EXPECT_EQ(Rec(1).ShiftY, Expected(files, offsets, 1).dy);

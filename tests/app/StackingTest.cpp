@@ -426,7 +426,7 @@ TEST_F(StackSaveTest, BmpAndJpegWithOverwriteQuestionSaveDirAndCaption) {
   Stack();
   ui.queueAnswer(ui::DialogResult::No);
   Save(dir.file("out/stack.bmp"), 1);
-  EXPECT_TRUE(SawMessage(" Overwrite existing file ?"));
+  EXPECT_TRUE(SawMessage(" Overwrite existing file ( " + dir.file("out/stack.bmp") + " ) ?"));
   EXPECT_EQ(pxtest::ReadBytes(dir.file("out/stack.bmp")), before);
   EXPECT_EQ(form().caption().rfind("Pelinoxa processing BMPs: ", 0), 0u) << form().caption();
   (void)caption;

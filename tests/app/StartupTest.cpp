@@ -123,6 +123,14 @@ TEST(BatchTest, UnansweredQuestionOrErrorBox_EndsTheScriptWithItsText) {
   EXPECT_NE(r.output.find("expected Bias.Value"), std::string::npos) << r.output;
 }
 
+// A value the control refuses is an error box, as a handler's error during "slide" is.
+TEST(BatchTest, SetThatFails_EndsTheScriptThroughTheErrorBox) {
+  pxtest::TempDir dir;
+  auto r = RunBatch(dir, "set Bias.Value lots\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("[error] 'lots' is not a valid floating point value"), std::string::npos) << r.output;
+}
+
 TEST(BatchTest, ProgramFolderThatCannotBeWritten_KeepsFormSettingsInTheConfigFolder) {
   // /proc refuses new files even to root.
   pxtest::TempDir dir;

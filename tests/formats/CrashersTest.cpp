@@ -1,8 +1,7 @@
-// Inputs that once broke a reader (found by the fuzz targets), replayed for ever: each must
-// read or fail with a PelinoxaError, without crashing or writing outside its buffers.
+// Inputs that once broke a reader or are hostile by construction (tests/data/crashers), replayed
+// for ever: each must read or fail with a PelinoxaError, without crashing or writing outside
+// its buffers.
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "base/Error.h"
 #include "formats/FitsReader.h"
@@ -13,14 +12,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
+// Every folder holds inputs; an empty or missing one would make its test pass without reading.
 std::vector<std::string> Files(const std::string& reader) {
-  std::vector<std::string> out;
-  fs::path dir = fs::path(pxtest::SourceDir()) / "tests/data/crashers" / reader;
-  if (!fs::exists(dir)) return out;
-  for (const auto& e : fs::directory_iterator(dir))
-    if (e.is_regular_file() && e.path().filename().string()[0] != '.') out.push_back(e.path().string());
+  std::vector<std::string> out = pxtest::CrasherFiles(reader);
+  EXPECT_FALSE(out.empty()) << "no inputs in tests/data/crashers/" << reader;
   return out;
 }
 

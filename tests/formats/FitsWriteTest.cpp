@@ -2,11 +2,15 @@
 // checked by fitsverify and astropy; astropy's files read by us.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <sstream>
 
 #include "base/Error.h"
+#include "base/Files.h"
 #include "formats/FitsHeader.h"
 #include "formats/FitsReader.h"
 #include "formats/FitsWriter.h"
@@ -69,7 +73,6 @@ TEST(FitsWrite, Mode0Sixteen_SpansZeroTo59578AfterBzero) {
     for (int x = 0; x < 4; ++x) p.at(1, x, y) = 5.0f + float(x * 10 + y);  // 5 .. 37
   FitsWriteResult r = WriteFits(p.request(dir.file("s.bmp"), FitsScaledPlanes, 16, false));
   ASSERT_EQ(r.written, std::vector<std::string>{dir.file("s.fit")});
-  EXPECT_TRUE(r.error.empty());
   std::vector<int64_t> v = Values(dir.file("s.fit"));
   EXPECT_EQ(v[0], 0);
   EXPECT_EQ(v[11], 59578);  // Round((1 / 1.1 - 0.5) * 65535) + 32768
@@ -192,14 +195,56 @@ TEST(FitsWrite, ExistingFiles_AreReplacedOnlyWhenConfirmed) {
   EXPECT_EQ(res.written, (std::vector<std::string>{dir.file("o_G.fit"), dir.file("o_B.fit")}));
   EXPECT_EQ(pxtest::ReadBytes(dir.file("o_R.fit")).size(), 7u);
   EXPECT_EQ(pxtest::ReadBytes(dir.file("o_G.fit")).size(), 5760u);
-  EXPECT_EQ(FitsOverwriteQuestion("/x/o_R.fit"), " Overwrite existing file ( /x/o_R.fit ) ?");
+  EXPECT_EQ(px::OverwriteQuestion("/x/o_R.fit"), " Overwrite existing file ( /x/o_R.fit ) ?");
 }
 
-TEST(FitsWrite, UncreatableFile_StopsWritingAndSaysWhy) {
+std::string WriteError(const FitsWriteRequest& r) {
+  try {
+    WriteFits(r);
+  } catch (const px::PelinoxaError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(FitsWrite, UnwritablePlaces_AreReportedWithTheFileAndTheReason) {
+  TempDir dir;
   Planes p(2, 2);
-  FitsWriteResult r = WriteFits(p.request("/nonexistent-folder/o.fit", FitsScaledPlanes, 16, true));
-  EXPECT_TRUE(r.written.empty());
-  EXPECT_FALSE(r.error.empty());
+  pxtest::WriteText(dir.file("plain"), "x");
+  px::ForceDirectories(dir.file("d_G.fit"));
+  struct Case {
+    std::string path, named;
+    int err;
+  } cases[] = {{"/nonexistent-folder/o.fit", "/nonexistent-folder/o_R.fit", ENOENT},
+               {dir.file("plain/o.fit"), dir.file("plain/o_R.fit"), ENOTDIR},
+               {dir.file("d.fit"), dir.file("d_G.fit"), EISDIR}};
+  for (const auto& c : cases) {
+    const std::string e = WriteError(p.request(c.path, FitsScaledPlanes, 16, true));
+    EXPECT_NE(e.find("\"" + c.named + "\""), std::string::npos) << e;
+    EXPECT_NE(e.find(std::strerror(c.err)), std::string::npos) << e;
+  }
+  EXPECT_FALSE(px::FileExists(dir.file("d_R.fit")));  // all or nothing
+}
+
+// A full disk while the green file is written: red and blue keep their old content.
+TEST(FitsWrite, FailedChannel_KeepsEveryOldFile) {
+  TempDir dir;
+  Planes p(64, 64);
+  pxtest::WriteText(dir.file("s_R.fit"), "old red");
+  pxtest::WriteText(dir.file("s_B.fit"), "old blue");
+  std::filesystem::create_symlink("/dev/full", dir.file("s_G.fit"));
+  FitsWriteRequest r = p.request(dir.file("s.fit"), FitsScaledPlanes, 32, true);
+  int asked = 0;
+  r.confirmOverwrite = [&](const std::string&) { return ++asked > 0; };
+  const std::string e = WriteError(r);
+  EXPECT_NE(e.find(dir.file("s_G.fit")), std::string::npos) << e;
+  EXPECT_NE(e.find(std::strerror(ENOSPC)), std::string::npos) << e;
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(px::ReadFileText(dir.file("s_R.fit")), "old red");
+  EXPECT_EQ(px::ReadFileText(dir.file("s_B.fit")), "old blue");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& f : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 3u);  // no temporary left behind
 }
 
 TEST(FitsWrite, ConvenienceWriter_StoresValueMinusBzeroBottomRowFirst) {

@@ -310,12 +310,10 @@ TEST(AviContainer, FlippedBytes_OpenOrFailWithAFixedText) {
 }
 
 TEST(AviContainer, CrashersFolder_NeverCrashesTheReader) {
-  namespace fs = std::filesystem;
-  fs::path dir = fs::path(pxtest::SourceDir()) / "tests/data/crashers/avi";
-  if (!fs::exists(dir)) GTEST_SKIP() << "no crashers yet";
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() != ".avi") continue;
-    Bytes bytes = pxtest::ReadBytes(entry.path().string());
+  const auto files = pxtest::CrasherFiles("avi");
+  ASSERT_FALSE(files.empty());
+  for (const auto& file : files) {
+    Bytes bytes = pxtest::ReadBytes(file);
     std::string e = ErrorOf([&] {
       auto v = OpenAviNative(Own(bytes));
       ui::Bitmap24 out;
@@ -327,7 +325,7 @@ TEST(AviContainer, CrashersFolder_NeverCrashesTheReader) {
       }
     });
     if (!e.empty()) {
-      EXPECT_TRUE(kTexts.count(e)) << entry.path() << ": " << e;
+      EXPECT_TRUE(kTexts.count(e)) << file << ": " << e;
     }
   }
 }

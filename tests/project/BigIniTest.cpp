@@ -449,13 +449,11 @@ TEST(BigIniFile, AppendFromFile_KeepsExistingSectionsAndAddsNewOnes) {
 // Inputs that once broke the loader stay here for good.
 
 TEST(BigIniCrashers, EveryRecordedInputLoadsAndRoundTrips) {
-  namespace fs = std::filesystem;
-  const fs::path folder = pxtest::SourceDir() + "/tests/data/crashers/ini";
-  if (!fs::is_directory(folder)) GTEST_SKIP() << "no crasher folder";
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.') continue;
-    SCOPED_TRACE(entry.path().string());
-    TextIni ini(px::ReadFileText(entry.path().string()));
+  const auto files = pxtest::CrasherFiles("ini");
+  ASSERT_FALSE(files.empty());
+  for (const auto& file : files) {
+    SCOPED_TRACE(file);
+    TextIni ini(px::ReadFileText(file));
     Lines names;
     ini.ReadSections(names);
     for (const auto& name : names) {

@@ -1,11 +1,9 @@
 // The application's own form shown through the Qt view (offscreen).
 #include <QCheckBox>
 #include <QDir>
-#include <QGuiApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 #include <unistd.h>
 
@@ -187,39 +185,3 @@ TEST_F(MainFormViewTest, WindowPlacement_ReachesTheFormSettingsOnClose) {
       << s.substr(0, 300);
 }
 
-// Screenshots of the real program when PX_SCREENSHOT_DIR is set (run under Xvfb).
-TEST_F(MainFormViewTest, Screenshots_WrittenWhenRequested) {
-  QString out = qEnvironmentVariable("PX_SCREENSHOT_DIR");
-  if (out.isEmpty()) GTEST_SKIP() << "PX_SCREENSHOT_DIR not set";
-  auto shoot = [&](const char* name, bool screen) {
-    ui::qt::RepaintThrottle::instance().flush();
-    Pump(300);
-    QPixmap p = screen ? QGuiApplication::primaryScreen()->grabWindow(0) : view->mainWindow()->grab();
-    EXPECT_TRUE(p.save(out + "/" + name + ".png"));
-  };
-  view->mainWindow()->move(0, 0);
-  view->mainWindow()->resize(1200, 820);
-  shoot("pelinoxa-start", false);
-  drop(writeFrames(12, 640, 480));
-  qobject_cast<QCheckBox*>(view->widgetFor("ShowFramelist"))->click();
-  form().get<ToolWindow>("SelectFrameswindow").setBounds(1215, 60, 260, 480);
-  form().get<Slider>("PreviewSlider").setValue(4);
-  shoot("pelinoxa-input-frames", true);
-  form().get<ToolWindow>("SelectFrameswindow").setVisible(false);
-  // The feature, an align-all run and the registration windows.
-  ui::MouseEvent click;
-  click.x = 320;
-  click.y = 240;
-  form().get<Image>("PreviewImage").userMouse(MouseAction::Down, click);
-  form().get<ToolWindow>("FFTWindow").setBounds(1215, 40, 276, 300);
-  form().get<ToolWindow>("Propertywindow").setBounds(1215, 360, 316, 290);
-  form().get<Button>("Allignallbutton").userClick();
-  shoot("pelinoxa-aligned", true);
-  for (const char* p : {"AligningPage", "StackingPage", "WaveletPage", "FinalPage"}) form().get<Page>(p).setVisible(true);
-  const char* pages[] = {"AligningPage", "StackingPage", "WaveletPage", "FinalPage", "InfoPage"};
-  const char* names[] = {"pelinoxa-aligning", "pelinoxa-stacking", "pelinoxa-wavelets", "pelinoxa-final", "pelinoxa-info"};
-  for (int i = 0; i < 5; ++i) {
-    form().userSetActivePage(form().get<Page>(pages[i]));
-    shoot(names[i], false);
-  }
-}

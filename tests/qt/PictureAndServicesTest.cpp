@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "support/TestSupport.h"
 #include "ViewFixture.h"
@@ -109,6 +110,26 @@ TEST_F(PictureTest, MouseInput_ReachesHandlersInPictureCoordinates) {
   EXPECT_EQ(demo->mouseMoves[0].x, 50);
   DoubleClick(iv, QPoint(10, 10));
   EXPECT_EQ(demo->count("PreviewImageDblClick"), 1);
+}
+
+// The wait for a manual-alignment click sleeps between events instead of polling them.
+TEST_F(PictureTest, WaitForPoint_SleepsUntilTheClickArrives) {
+  int checks = 0;
+  QTimer::singleShot(200, [&] { Click(iv, QPoint(12, 9)); });
+  EXPECT_TRUE(ui->waitForPoint(
+      [&] {
+        ++checks;
+        return demo->mouseDowns.empty();
+      },
+      [](int, int) { ADD_FAILURE() << "a window system delivers its own clicks"; }));
+  ASSERT_EQ(demo->mouseDowns.size(), 1u);
+  EXPECT_EQ(demo->mouseDowns[0].x, 12);
+  EXPECT_LT(checks, 100);  // a polling loop checks hundreds of thousands of times in 200 ms
+}
+
+TEST_F(PictureTest, WaitForPoint_GivesUpWhenTheMainWindowCloses) {
+  QTimer::singleShot(50, [&] { view->mainWindow()->close(); });
+  EXPECT_FALSE(ui->waitForPoint([] { return true; }, [](int, int) {}));
 }
 
 TEST_F(PictureTest, StretchedPicture_MapsWidgetToPictureCoordinates) {

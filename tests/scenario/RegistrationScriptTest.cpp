@@ -51,4 +51,61 @@ TEST(RegistrationScript, FeatureAlignDump_AndGraphsSavedAsPictures) {
   EXPECT_TRUE(px::FileExists(dir.file("fft.bmp")));
 }
 
+std::string Capture(const pxtest::TempDir& dir, int frames) {
+  std::string log;
+  EXPECT_EQ(pxtest::Run(pxtest::ToolPath("pelinoxa-samplegen") + " --out " + dir.file("cap.avi") + " --frames " +
+                            std::to_string(frames) + " --size 160x120 --jitter 2 --scene moon",
+                        &log),
+            0)
+      << log;
+  return "dialog cap.avi filter=1\nclick SelectFileButton\nclick FFTsizeGroup 0\n"
+         "set Followme.Checked False\nset AutoOptimize.Checked False\nmouse PreviewImage down 80 60\n";
+}
+
+// Manual alignment takes its clicks from "point": frame k pointed at (80 + k, 60 - 2k) is
+// shifted by (k, -2k) against the feature at (80, 60).
+TEST(RegistrationScript, ManualAlignment_TakesTheScriptedPoints) {
+  pxtest::TempDir dir;
+  std::string script = Capture(dir, 4) + "click ManualAlign\n";
+  for (int k = 0; k < 4; ++k) script += "point " + std::to_string(80 + k) + " " + std::to_string(60 - 2 * k) + "\n";
+  script += "click Allignallbutton\ndump frames frames.json\n";
+  std::string log;
+  ASSERT_EQ(pxtest::RunBatchScript(dir, script, &log), 0) << log;
+  px::Json frames = px::Json::parse(px::ReadFileText(dir.file("frames.json")));
+  const auto& f = frames["frames"].asArray();
+  ASSERT_EQ(f.size(), 4u);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(f[k].find("ShiftX")->asNumber(), k) << k;
+    EXPECT_EQ(f[k].find("ShiftY")->asNumber(), -2 * k) << k;
+  }
+}
+
+// Without a queued point the script stops with a clear error instead of waiting for ever.
+TEST(RegistrationScript, ManualAlignmentWithoutAPoint_StopsTheScript) {
+  pxtest::TempDir dir;
+  std::string log;
+  int rc = pxtest::RunBatchScript(dir, Capture(dir, 4) + "click ManualAlign\npoint 80 60\nclick Allignallbutton\n", &log);
+  EXPECT_EQ(rc, 2) << log;
+  EXPECT_NE(log.find("s.txt:9: no point queued for the click the program waits for (script command: point X Y)"),
+            std::string::npos)
+      << log;
+}
+
+// "cancel 3" presses Cancel on the Progress window after three frames, answering its question.
+TEST(RegistrationScript, CancelAfterThreeFrames_StopsTheAlignRun) {
+  pxtest::TempDir dir;
+  std::string log;
+  ASSERT_EQ(pxtest::RunBatchScript(dir, Capture(dir, 12) + "cancel 3\nclick Allignallbutton\ndump frames frames.json\n",
+                                   &log),
+            0)
+      << log;
+  EXPECT_NE(log.find("[confirmation] Do you want to cancel ? -> Yes"), std::string::npos) << log;
+  px::Json frames = px::Json::parse(px::ReadFileText(dir.file("frames.json")));
+  int measured = 0;
+  for (const auto& f : frames["frames"].asArray()) measured += f.find("Quality")->asNumber() > 0;
+  EXPECT_GE(measured, 2);
+  EXPECT_LE(measured, 4);
+  for (const auto& r : frames["ranks"].asArray()) EXPECT_EQ(r.find("RankQuality")->asNumber(), 0);
+}
+
 }  // namespace

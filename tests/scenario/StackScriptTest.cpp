@@ -3,6 +3,9 @@
 // writes the forms the user picks.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "base/Files.h"
 #include "base/Json.h"
 #include "support/TestSupport.h"
@@ -49,6 +52,22 @@ TEST(StackScript, SingleFrameStackDumpedShownAndSaved) {
     EXPECT_NE(info.find("Image Width: 32 Image Length: 24"), std::string::npos) << info;
     EXPECT_NE(info.find("Bits/Sample: 16"), std::string::npos) << info;
   }
+}
+
+// A save that cannot be written is an error box, so the script ends with status 2.
+TEST(StackScript, FitsSaveIntoAMissingFolder_EndsTheScriptWithTheFileAndReason) {
+  pxtest::TempDir dir;
+  ui::SaveBmpFile(dir.file("one.bmp"), ui::Bitmap24(8, 8));
+  std::string output;
+  int rc = pxtest::RunBatchScript(dir, "dialog one.bmp filter=2\nclick SelectFileButton\n"
+                                       "dialog missing/stack filter=3\nclick SaveButton\necho saved\n",
+                                  &output);
+  EXPECT_EQ(rc, 2) << output;
+  EXPECT_NE(output.find("[error] Cannot write file \"" + dir.file("missing/stack.fit") + "\": " +
+                        std::strerror(ENOENT)),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("saved"), std::string::npos) << output;
 }
 
 }  // namespace

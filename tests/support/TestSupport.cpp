@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -57,9 +58,22 @@ int Run(const std::string& command, std::string* output) {
 int RunBatchScript(const TempDir& dir, const std::string& script, std::string* output,
                    const std::string& scriptName, const std::string& configName) {
   WriteText(dir.file(scriptName), script);
-  return Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file(configName) + " " + ToolPath("pelinoxa-batch") +
-                 " --script " + scriptName,
+  // A script that hangs fails instead of stopping the suite.
+  return Run("cd " + dir.path() + " && XDG_CONFIG_HOME=" + dir.file(configName) + " timeout 600 " +
+                 ToolPath("pelinoxa-batch") + " --script " + scriptName,
              output);
+}
+
+std::vector<std::string> CrasherFiles(const std::string& reader) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fs::path(SourceDir()) / "tests/data/crashers" / reader, ec)) {
+    const std::string name = e.path().filename().string();
+    if (e.is_regular_file() && name[0] != '.' && name.rfind("README", 0) != 0) out.push_back(e.path().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 bool HaveProgram(const std::string& name) {

@@ -37,6 +37,10 @@ std::string ImageMagick();
 // The system Python with astropy; empty when astropy is not installed.
 std::string PythonWithAstropy();
 
+// The files of tests/data/crashers/<reader> (no hidden files, no README); a missing folder
+// gives none, so callers assert that the list is not empty.
+std::vector<std::string> CrasherFiles(const std::string& reader);
+
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);

@@ -562,15 +562,13 @@ TEST(BmpBroken, FailedRleDecode_LeavesThePictureUntouched) {
 
 // Files that once crashed or hung the reader: each must decode or fail cleanly.
 TEST(BmpBroken, Crashers_DecodeOrFailCleanly) {
-  namespace fs = std::filesystem;
-  fs::path dir = fs::path(pxtest::SourceDir()) / "tests/data/crashers/bmp";
-  ASSERT_TRUE(fs::is_directory(dir));
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (!entry.is_regular_file() || entry.path().filename() == "README") continue;
-    std::vector<uint8_t> bytes = pxtest::ReadBytes(entry.path().string());
+  const auto files = pxtest::CrasherFiles("bmp");
+  ASSERT_FALSE(files.empty());
+  for (const auto& file : files) {
+    std::vector<uint8_t> bytes = pxtest::ReadBytes(file);
     try {
       Bitmap24 b = Decode(bytes);
-      EXPECT_FALSE(b.empty()) << entry.path();
+      EXPECT_FALSE(b.empty()) << file;
     } catch (const px::PelinoxaError&) {
     }
   }

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     if (m.buttons != ui::ButtonsOK) std::cerr << " -> " << ui::DialogResultName(m.answer);
     std::cerr << std::endl;
   };
+  ui.onProblem = [](const std::string& text) { std::cerr << "[log] " << text << std::endl; };
   try {
     app::MainForm mf(ui);
     app::BatchScript batch(mf, ui, std::cout, std::cerr);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -196,6 +197,16 @@ FileDialogResult QtUiServices::fileDialog(const FileDialogRequest& req) {
 void QtUiServices::processEvents() {
   RepaintThrottle::instance().flushIfDue();
   QCoreApplication::processEvents();
+}
+
+bool QtUiServices::waitForPoint(const std::function<bool()>& waiting, const std::function<void(int, int)>&) {
+  RepaintThrottle::instance().flush();
+  const bool hasWindow = !mainWindow_.isNull();
+  while (waiting()) {
+    if (hasWindow && (!mainWindow_ || !mainWindow_->isVisible())) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
 }
 
 void QtUiServices::setCursor(Cursor c) {

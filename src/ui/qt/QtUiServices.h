@@ -27,6 +27,8 @@ class QtUiServices : public UiServices {
   FileDialogResult fileDialog(const FileDialogRequest& request) override;
   // QCoreApplication::processEvents plus the throttled repaint of changed pictures.
   void processEvents() override;
+  // Blocks on window events (no polling) until the wait ends or the main window closes.
+  bool waitForPoint(const std::function<bool()>& waiting, const std::function<void(int x, int y)>& click) override;
   void setCursor(Cursor c) override;
   Cursor cursor() const override { return cursor_; }
   void setClipboardBitmap(const Bitmap24& bmp) override;
