@@ -177,6 +177,7 @@ void RegistrationController::AlignallButtonClick() {
   c_.AlignSlider.setMax(ic.PreviewSlider.max());
 
   RestoreReferenceFrame();
+  SetWholeFrameReference(image1_);  // at the precision this run's options ask for
   droppedSeen_ = false;
   secondPass_ = false;
   std::fill(coarseKept_.begin(), coarseKept_.end(), 0);

@@ -9,7 +9,7 @@ namespace registration {
 
 CoarseAligner::CoarseAligner()
     : fft_(std::make_unique<FftEngine>()), refRe_(std::make_unique<FftPlane>()), refIm_(std::make_unique<FftPlane>()) {
-  fft_->FFTSetup(kSize);
+  fft_->FFTSetup(kQuickSize);
 }
 
 CoarseAligner::~CoarseAligner() = default;
@@ -34,7 +34,7 @@ void CoarseAligner::Load(const ui::Bitmap24& picture, const float* lumR, const f
   double sum = 0, weight = 0;
   for (int r = 0; r < rows_; ++r)
     for (int c = 0; c < cols_; ++c) {
-      const double w = static_cast<double>(window_[static_cast<size_t>(c)]) * window_[static_cast<size_t>(kSize + r)];
+      const double w = static_cast<double>(window_[static_cast<size_t>(c)]) * window_[static_cast<size_t>(size_ + r)];
       sum += w * small_[static_cast<size_t>(r) * cols_ + c];
       weight += w;
     }
@@ -46,14 +46,17 @@ void CoarseAligner::Load(const ui::Bitmap24& picture, const float* lumR, const f
     float* col = e.FFTRe.column(c);
     const float wc = window_[static_cast<size_t>(c)];
     for (int r = 0; r < rows_; ++r)
-      col[r] = (small_[static_cast<size_t>(r) * cols_ + c] - mean) * wc * window_[static_cast<size_t>(kSize + r)];
+      col[r] = (small_[static_cast<size_t>(r) * cols_ + c] - mean) * wc * window_[static_cast<size_t>(size_ + r)];
   }
   e.FFT2DForward();
 }
 
 bool CoarseAligner::SetReference(const ui::Bitmap24& picture, int width, int height, const float* lumR,
-                                 const float* lumG, const float* lumB) {
+                                 const float* lumG, const float* lumB, int size) {
   factor_ = 0;
+  size_ = size == kFineSize ? kFineSize : kQuickSize;
+  if (fft_->FFTSize() != size_) fft_->FFTSetup(size_);
+  const int kSize = size_;
   width = std::min(width, picture.width());
   height = std::min(height, picture.height());
   const int f = std::max(1, (std::max(width, height) + kSize - 1) / kSize);
@@ -83,7 +86,7 @@ std::optional<CoarseShift> CoarseAligner::Measure(const ui::Bitmap24& picture, i
     return std::nullopt;
   Load(picture, lumR, lumG, lumB);
   FftEngine& e = *fft_;
-  const int n = kSize;
+  const int n = size_;
   // Plain cross-correlation R conj(F): at this scale the seeing has left little but the
   // frame's tilt, and the broad peak it gives interpolates well between grid points.
   for (int x = 0; x < n; ++x) {

@@ -198,7 +198,10 @@ void RegistrationController::SetWholeFrameReference(const ui::Bitmap24& picture)
   const int h = std::min(x_.input.ImageHeight, picture.height());
   refDisc_ = FindDisc(picture, w, h, lumR_, lumG_, lumB_);
   coarse_->Clear();
-  if (!refDisc_) coarse_->SetReference(picture, w, h, lumR_, lumG_, lumB_);
+  // Fine shifts need the finer transform.
+  if (!refDisc_)
+    coarse_->SetReference(picture, w, h, lumR_, lumG_, lumB_,
+                          c_.SubPixelEstimate.checked() ? CoarseAligner::kFineSize : CoarseAligner::kQuickSize);
 }
 
 std::optional<CoarseShift> RegistrationController::WholeFrameShift(int k, const ui::Bitmap24& picture, int width,

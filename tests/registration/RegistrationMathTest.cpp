@@ -72,13 +72,76 @@ TEST(SubPixel, ParabolaVertexFollowsTheTruePeak_AlsoAcrossTheWrap) {
     // Back into the same period as the truth.
     fx -= n * std::round((fx - x0) / n);
     fy -= n * std::round((fy - y0) / n);
-    // The lowered centre value (1.0 against a curvature of 200 or 400) moves the vertex by
-    // less than a hundredth.
-    EXPECT_NEAR(fx, x0, 0.01) << x0 << "," << y0;
-    EXPECT_NEAR(fy, y0, 0.01) << x0 << "," << y0;
+    EXPECT_NEAR(fx, x0, 1e-6) << x0 << "," << y0;
+    EXPECT_NEAR(fy, y0, 1e-6) << x0 << "," << y0;
     EXPECT_LE(std::fabs(sp.fx), 1.0);
     EXPECT_LE(std::fabs(sp.fy), 1.0);
   }
+}
+
+// Correlation surfaces of real frames rise by far less than 1 over their neighbours; the fit
+// must find the vertex whatever the surface's scale.
+TEST(SubPixel, VertexIsFoundAtAnyScaleOfTheSurface) {
+  const int n = 64;
+  for (double scale : {1e-4, 1e-2, 1.0, 1e4}) {
+    FftPlane s;
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y) {
+        const double dx = x - 20.3, dy = y - 40.8;
+        s.at(x, y) = static_cast<float>(scale * (100 - 0.5 * dx * dx - 0.25 * dy * dy));
+      }
+    const Peak p = FindPeak(s, n);
+    const SubPixel sp = ParabolaPeak(s, n, p.x, p.y);
+    EXPECT_NEAR(p.x + sp.fx, 20.3, 1e-3) << scale;
+    EXPECT_NEAR(p.y + sp.fy, 40.8, 1e-3) << scale;
+  }
+}
+
+TEST(Taper, ConstantBoxIsZeroAndTheMeanIsTakenUnderTheWindow) {
+  const int n = 32;
+  const std::vector<float> w = HannWindow(n);
+  EXPECT_NEAR(w[0], 0.5 - 0.5 * std::cos(M_PI / n), 1e-6);
+  EXPECT_NEAR(w[n / 2], 0.5 - 0.5 * std::cos(2 * M_PI * (n / 2 + 0.5) / n), 1e-6);
+  FftPlane lum, out;
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) lum.at(x, y) = 77;
+  TaperedMeanFree(lum, w, n, out);
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) ASSERT_NEAR(out.at(x, y), 0, 1e-4);
+  // A ramp: what is left has no weighted mean, so no constant reaches the spectrum.
+  double sum = 0;
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) lum.at(x, y) = static_cast<float>(3 * x + y * y);
+  TaperedMeanFree(lum, w, n, out);
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) sum += out.at(x, y);
+  EXPECT_NEAR(sum, 0, 0.05);
+}
+
+TEST(NoisePower, OnlyCoefficientsBeyondHalfTheSamplingFrequencyCount) {
+  const int n = 16;
+  FftPlane re, im;
+  re.at(1, 0) = 100;  // radius 1: signal
+  re.at(8, 8) = 2;    // radius 11.3: noise region
+  im.at(15, 7) = 4;   // dx 1, dy 7: radius 7.07 < 8, not counted
+  im.at(7, 7) = 3;    // radius 9.9: counted
+  int count = 0;
+  for (int kx = 0; kx < n; ++kx)
+    for (int ky = 0; ky < n; ++ky) {
+      const int dx = std::min(kx, n - kx), dy = std::min(ky, n - ky);
+      count += dx * dx + dy * dy > 64;
+    }
+  EXPECT_NEAR(CornerNoisePower(re, im, n), (4.0 + 9.0) / count, 1e-12);
+}
+
+TEST(Ranking, BestFramesAreTheHighestQualitiesInUse) {
+  frames::FrameTable t;
+  t.Reset();
+  const float q[] = {0.1f, 0.9f, 0.5f, 0.9f, 0.7f, 0.95f, 0.2f, 0.3f, 0.4f, 0.6f};
+  for (int i = 0; i < 10; ++i) t[i].Quality = q[i];
+  t[5].Excluded = 1;  // the best of all, but not in use
+  EXPECT_EQ(BestFrames(t, 9, 0.1, 3), (std::vector<int>{1, 3, 4}));  // ties in frame order; at least 3
+  EXPECT_EQ(BestFrames(t, 9, 0.5, 1), (std::vector<int>{1, 3, 4, 9}));  // half of 9, rounded to even
 }
 
 TEST(SubPixel, FlatNeighbourhoodGivesNoOffset) {
