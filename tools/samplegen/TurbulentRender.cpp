@@ -57,9 +57,13 @@ int TurbulentMargin(double reach, const TurbulentSetup& s, const Optics& optics)
 TurbulentScene::TurbulentScene(const Master& master, const TurbulentSetup& setup) : s_(setup) {
   gw_ = NextPow2(master.width);
   gh_ = NextPow2(master.height);
+  // The brightest level of the planes the frames show (the luminance for grey frames).
   float top = 0;
-  for (const auto& p : master.plane)
-    for (float v : p) top = std::max(top, v);
+  const size_t count = master.plane[0].size();
+  for (size_t k = 0; k < count; ++k) {
+    if (s_.grey) top = std::max(top, 0.299f * master.plane[0][k] + 0.587f * master.plane[1][k] + 0.114f * master.plane[2][k]);
+    else top = std::max({top, master.plane[0][k], master.plane[1][k], master.plane[2][k]});
+  }
   e_ = s_.peakElectrons / std::max(1.0f, top);
   const size_t n = static_cast<size_t>(gw_) * gh_;
   Fft2 fft(gw_, gh_);
