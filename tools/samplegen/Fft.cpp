@@ -14,7 +14,7 @@ namespace samplegen {
 
 namespace {
 
-constexpr int kBlock = 8;  // columns transformed together (one cache line of Cf)
+constexpr int kBlock = 16;  // columns transformed together (one cache line of Cf)
 
 bool PowerOfTwo(int n) { return n >= 1 && (n & (n - 1)) == 0; }
 
@@ -93,10 +93,11 @@ Fft2::Fft2(int width, int height) : rows_(width), cols_(height) {
 }
 
 // Columns in blocks of kBlock: gathered into a compact buffer, transformed side by side.
-void Fft2::columns(Cf* p, bool inverse) {
+void Fft2::columns(Cf* p, bool inverse, int zeroFrom, int zeroTo) {
   const int w = width(), h = height();
   for (int x0 = 0; x0 < w; x0 += kBlock) {
     const int n = std::min(kBlock, w - x0);
+    if (x0 >= zeroFrom && x0 + n <= zeroTo) continue;
     for (int y = 0; y < h; ++y)
       for (int k = 0; k < n; ++k) block_[static_cast<size_t>(y) * n + k] = p[static_cast<size_t>(y) * w + x0 + k];
     cols_.transformMany(block_.data(), n, inverse);
@@ -110,6 +111,11 @@ void Fft2::forward(Cf* p, int zeroFrom, int zeroTo) {
   for (int y = 0; y < h; ++y)
     if (y < zeroFrom || y >= zeroTo) rows_.transform(p + static_cast<size_t>(y) * w, false);
   columns(p, false);
+}
+
+void Fft2::forwardZeroColumns(Cf* p, int zeroFrom, int zeroTo) {
+  columns(p, false, zeroFrom, zeroTo);
+  for (int y = 0; y < height(); ++y) rows_.transform(p + static_cast<size_t>(y) * width(), false);
 }
 
 void Fft2::inverse(Cf* p, int rowFrom, int rowTo) {

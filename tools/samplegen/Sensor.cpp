@@ -21,10 +21,10 @@ const std::vector<float>& Normals() {
 
 }  // namespace
 
-PhotonSampler::PhotonSampler(uint64_t seed) : rng_(seed) { Normals(); }
+PhotonSampler::PhotonSampler(uint64_t seed) : rng_(seed), normals_(Normals().data()) {}
 
 double PhotonSampler::normal() {
-  const auto& t = Normals();
+  const float* t = normals_;
   uint64_t r = rng_.next();
   return (t[r & 0xFFFF] + t[(r >> 16) & 0xFFFF]) * 0.70710678118654752;
 }

@@ -27,6 +27,7 @@ class PhotonSampler {
 
  private:
   Rng rng_;
+  const float* normals_;
 };
 
 }  // namespace samplegen

@@ -191,7 +191,7 @@ void TurbulentRenderer::render(const TurbulentFrameSpec& spec, std::vector<float
       int ky = (y - half + gh) % gh, kx = (x - half + gw) % gw;
       kernel_[static_cast<size_t>(ky) * gw + kx].re = spec.psf[static_cast<size_t>(y) * grid + x];
     }
-  fft_.forward(kernel_.data(), half, gh - half);
+  fft_.forwardZeroColumns(kernel_.data(), half, gw - half);
 
   const int w = s.width, h = s.height;
   electrons.assign(static_cast<size_t>(scene_.planes()) * w * h, 0.0f);
