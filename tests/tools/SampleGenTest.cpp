@@ -332,6 +332,21 @@ TEST_F(SampleGen, NoTurbulence_TruthShiftsAreTheContentMotion) {
   }
 }
 
+TEST_F(SampleGen, NoTurbulence_InterlacedFieldsShowTheirShifts) {
+  px::Json t = Make("i.avi", "--seeing none --aniso 0 --interlaced --frames 3 --size 200x160 --jitter 4 "
+                             "--peak-electrons 1e6 --read-noise 0");
+  auto f = Frames("i.avi");
+  Plane even0 = Take(f[0], -1, 0);
+  for (int i = 1; i < 3; ++i) {
+    const auto& fields = FrameTruth(t, i).find("fields")->asArray();
+    for (int parity = 0; parity < 2; ++parity) {
+      auto [dx, dy] = EstimateShift(even0, Take(f[static_cast<size_t>(i)], -1, parity), 20);
+      EXPECT_NEAR(dx, Num(fields[static_cast<size_t>(parity)], "dx"), 0.15) << i << "/" << parity;
+      EXPECT_NEAR(dy, (Num(fields[static_cast<size_t>(parity)], "dy") - parity) / 2, 0.15) << i << "/" << parity;
+    }
+  }
+}
+
 // Through turbulence the content also moves with each PSF's tilt; the truth's shifts include
 // it, and the Strehl ratios order the frames by their detail.
 TEST_F(SampleGen, Turbulence_TruthFollowsTheTiltAndStrehlOrdersTheDetail) {
