@@ -510,4 +510,6 @@ TEST_F(SampleGen, TurbulenceOptions_AreChecked) {
   EXPECT_EQ(rc("--seeing turbulent --d-r0-min 6 --d-r0-max 5"), 2);
   EXPECT_EQ(rc("--seeing fog"), 2);
   EXPECT_EQ(rc("--seeing turbulent --peak-electrons 0"), 2);
+  EXPECT_EQ(rc("--seeing turbulent --frames 1 --size 8000x8000"), 1);  // refused before the memory runs out
+  EXPECT_NE(log.find("too large"), std::string::npos) << log;
 }
