@@ -32,8 +32,8 @@ std::vector<double> RadialProfile(const std::vector<float>& psf, int grid, doubl
 }  // namespace
 
 TEST(Fft, MatchesTheDefiningSumAndInvertsToNTimesTheInput) {
-  const int n = 16;
-  std::vector<Cf> x(n), X(n);
+  for (int n : {1, 2, 8, 16, 32}) {  // odd and even numbers of stages
+  std::vector<Cf> x(static_cast<size_t>(n)), X(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) x[static_cast<size_t>(k)] = {static_cast<float>(std::sin(k * 1.3) + 0.2 * k), static_cast<float>(std::cos(k * 0.7))};
   X = x;
   Fft(n).transform(X.data(), false);
@@ -44,8 +44,20 @@ TEST(Fft, MatchesTheDefiningSumAndInvertsToNTimesTheInput) {
       re += x[static_cast<size_t>(k)].re * std::cos(a) - x[static_cast<size_t>(k)].im * std::sin(a);
       im += x[static_cast<size_t>(k)].re * std::sin(a) + x[static_cast<size_t>(k)].im * std::cos(a);
     }
-    EXPECT_NEAR(X[static_cast<size_t>(f)].re, re, 1e-4);
-    EXPECT_NEAR(X[static_cast<size_t>(f)].im, im, 1e-4);
+    EXPECT_NEAR(X[static_cast<size_t>(f)].re, re, 1e-4) << n;
+    EXPECT_NEAR(X[static_cast<size_t>(f)].im, im, 1e-4) << n;
+  }
+  // Backwards: n times the input; and the many-sequence form agrees with the single one.
+  std::vector<Cf> y = X;
+  Fft(n).transform(y.data(), true);
+  for (int k = 0; k < n; ++k) EXPECT_NEAR(y[static_cast<size_t>(k)].re, n * x[static_cast<size_t>(k)].re, 1e-3) << n;
+  std::vector<Cf> two(static_cast<size_t>(2 * n));
+  for (int k = 0; k < n; ++k) two[static_cast<size_t>(2 * k)] = two[static_cast<size_t>(2 * k + 1)] = x[static_cast<size_t>(k)];
+  Fft(n).transformMany(two.data(), 2, false);
+  for (int k = 0; k < n; ++k) {
+    EXPECT_NEAR(two[static_cast<size_t>(2 * k + 1)].re, X[static_cast<size_t>(k)].re, 1e-4) << n;
+    EXPECT_NEAR(two[static_cast<size_t>(2 * k + 1)].im, X[static_cast<size_t>(k)].im, 1e-4) << n;
+  }
   }
   // Two dimensions, with the pruned forward (zero rows skipped) and the full inverse.
   Fft2 f2(8, 4);
