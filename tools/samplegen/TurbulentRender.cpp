@@ -109,6 +109,9 @@ void TurbulentScene::warpAt(int frame, double x, double y, double& dx, double& d
 
 TurbulentRenderer::TurbulentRenderer(const TurbulentScene& scene, const Optics& optics)
     : scene_(scene), optics_(optics), fft_(scene.gridWidth(), scene.gridHeight()) {
+  tap_.resize(static_cast<size_t>(scene.setup().width));
+  kx_.resize(4 * tap_.size());
+  ky_.resize(4 * tap_.size());
   const size_t n = static_cast<size_t>(scene.gridWidth()) * scene.gridHeight();
   kernel_.resize(n);
   a_.resize(n);
@@ -154,6 +157,18 @@ void TurbulentRenderer::extract(const TurbulentFrameSpec& spec, int parity, int 
   // The planes inside the complex results: red and green in a_, blue in b_ (stride 2 floats).
   const float* src[3] = {&a_[0].re, &a_[0].im, b_.empty() ? nullptr : &b_[0].re};
   for (int y = parity; y < h; y += rowStep) {
+    if (warp) {
+      // Content moves by the warp: a pixel shows what sat at (x - dx, y - dy). The taps and
+      // weights of the row, then every plane with them.
+      for (int x = 0; x < w; ++x) {
+        const size_t o = static_cast<size_t>(y) * w + x;
+        const double X = x + m - wx_[o], Y = y + m - wy_[o];
+        const int x0 = static_cast<int>(std::floor(X)), y0 = static_cast<int>(std::floor(Y));
+        tap_[static_cast<size_t>(x)] = static_cast<size_t>(y0 - 1) * gw + static_cast<size_t>(x0 - 1);
+        Cubic(X - x0, kx_.data() + 4 * x);
+        Cubic(Y - y0, ky_.data() + 4 * x);
+      }
+    }
     for (int c = 0; c < scene_.planes(); ++c) {
       float* out = e.data() + c * planeSize + static_cast<size_t>(y) * w;
       const float* p = src[c];
@@ -162,19 +177,13 @@ void TurbulentRenderer::extract(const TurbulentFrameSpec& spec, int parity, int 
         for (int x = 0; x < w; ++x) out[x] = row[2 * x];
         continue;
       }
-      // Content moves by the warp: this pixel shows what sat at (x - dx, y - dy).
       for (int x = 0; x < w; ++x) {
-        const size_t o = static_cast<size_t>(y) * w + x;
-        const double X = x + m - wx_[o], Y = y + m - wy_[o];
-        const int x0 = static_cast<int>(std::floor(X)), y0 = static_cast<int>(std::floor(Y));
-        float kx[4], ky[4];
-        Cubic(X - x0, kx);
-        Cubic(Y - y0, ky);
+        const float* kx = kx_.data() + 4 * x;
+        const float* ky = ky_.data() + 4 * x;
+        const float* q = p + 2 * tap_[static_cast<size_t>(x)];
         float sum = 0;
-        for (int j = 0; j < 4; ++j) {
-          const float* q = p + 2 * (static_cast<size_t>(y0 - 1 + j) * gw + static_cast<size_t>(x0 - 1));
+        for (int j = 0; j < 4; ++j, q += 2 * static_cast<size_t>(gw))
           sum += ky[j] * (kx[0] * q[0] + kx[1] * q[2] + kx[2] * q[4] + kx[3] * q[6]);
-        }
         out[x] = sum;
       }
     }
