@@ -84,6 +84,7 @@ TEST(Yardstick, TurbulentCapture_RankingAndShiftsFollowTheTruth) {
   Result r = Measure(frames, indices, truth, s);
   EXPECT_GT(r.spearman, 0.7);
   EXPECT_LT(r.shiftRms, 1.5);
+  EXPECT_LT(r.shiftRmsBest, r.shiftRms);  // the sharp frames are registered better
   EXPECT_EQ(r.chosen.size(), 30u);
   EXPECT_EQ(r.stack.width, 320);
   // The stack of the best frames shows more detail than an average frame.

@@ -294,22 +294,33 @@ Result Measure(const std::vector<Plane>& frames, const std::vector<int>& indices
     const auto i = static_cast<size_t>(indices[k]);
     if (i >= list->asArray().size()) break;
     const px::Json& f = list->asArray()[i];
+    if (!f.isObject()) break;
     const px::Json* q = f.find("strehl");
     if (!q) q = f.find("sharpness");
-    if (q) strehl.push_back(q->asNumber());
-    ex.push_back(r.shifts[k].dx - f.find("dx")->asNumber());
-    ey.push_back(r.shifts[k].dy - f.find("dy")->asNumber());
+    if (q && q->isNumber()) strehl.push_back(q->asNumber());
+    const px::Json *dx = f.find("dx"), *dy = f.find("dy");
+    if (!dx || !dy || !dx->isNumber() || !dy->isNumber()) continue;
+    ex.push_back(r.shifts[k].dx - dx->asNumber());
+    ey.push_back(r.shifts[k].dy - dy->asNumber());
   }
   if (strehl.size() == frames.size()) {
     r.spearman = Spearman(std::vector<double>(r.quality.begin(), r.quality.end()), strehl);
   }
-  if (!ex.empty()) {
-    // Our shifts are against the reference frame, the truth's against frame 0.
+  if (ex.size() == frames.size()) {
+    // Our shifts are against the reference frame, the truth's against frame 0: the mean
+    // difference is that offset.
     const double mx = std::accumulate(ex.begin(), ex.end(), 0.0) / static_cast<double>(ex.size());
     const double my = std::accumulate(ey.begin(), ey.end(), 0.0) / static_cast<double>(ey.size());
-    double sum = 0;
-    for (size_t k = 0; k < ex.size(); ++k) sum += (ex[k] - mx) * (ex[k] - mx) + (ey[k] - my) * (ey[k] - my);
-    r.shiftRms = std::sqrt(sum / static_cast<double>(ex.size()));
+    auto rms = [&](const std::vector<int>& which) {
+      double sum = 0;
+      for (int k : which) {
+        const auto i = static_cast<size_t>(k);
+        sum += (ex[i] - mx) * (ex[i] - mx) + (ey[i] - my) * (ey[i] - my);
+      }
+      return std::sqrt(sum / static_cast<double>(which.size()));
+    };
+    r.shiftRms = rms(order);
+    r.shiftRmsBest = rms(r.chosen);
   }
   return r;
 }

@@ -55,6 +55,7 @@ struct Result {
   std::vector<int> chosen;        // positions stacked
   double spearman = 0;            // quality against the truth's strehl (or sharpness)
   double shiftRms = 0;            // shift error against the truth, mean offset removed (pixels)
+  double shiftRmsBest = 0;        // the same over the stacked frames
   Plane stack;
 };
 

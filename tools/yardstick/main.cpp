@@ -19,7 +19,7 @@ const char* kUsage =
     "  --best F         fraction of the frames stacked (0.2)\n"
     "  --out FILE       write the stack as a grey 24-bit BMP\n"
     "Prints the frames read, the reference frame, the Spearman correlation of the quality\n"
-    "with the truth's Strehl ratios and the RMS shift error in pixels.\n";
+    "with the truth's Strehl ratios and the RMS shift error in pixels (all frames, stacked frames).\n";
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::fprintf(stderr, "pelinoxa-yardstick: %s\n%s", problem.c_str(), kUsage);
@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
     std::vector<int> indices;
     const auto frames = yardstick::ReadVideo(capture, indices);
     const yardstick::Result r = yardstick::Measure(frames, indices, truth, s);
-    std::printf("frames %zu\nreference %d\nstacked %zu\nspearman %.4f\nshift_rms %.4f\n", frames.size(),
-                r.frames[static_cast<size_t>(r.reference)], r.chosen.size(), r.spearman, r.shiftRms);
+    std::printf("frames %zu\nreference %d\nstacked %zu\nspearman %.4f\nshift_rms %.4f\nshift_rms_stacked %.4f\n",
+                frames.size(), r.frames[static_cast<size_t>(r.reference)], r.chosen.size(), r.spearman, r.shiftRms,
+                r.shiftRmsBest);
     if (!out.empty()) {
       ui::Bitmap24 b;
       b.reset(r.stack.width, r.stack.height);
