@@ -2,6 +2,7 @@
 // back from the pictures with an independent estimator (Lucas-Kanade on the luminance).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "frames/VideoSource.h"
 #include "support/TestSupport.h"
 #include "ui/Bitmap24.h"
+#include "ui/BmpCodec.h"
 
 namespace {
 
@@ -287,3 +289,227 @@ TEST_F(SampleGen, FitsAndTiffSequences_HoldTheColourPicturesAtHigherDepth) {
 }
 
 }  // namespace
+
+// ---- Seeing through turbulence ----
+
+namespace {
+
+double Rms(const std::vector<double>& v) {
+  double s = 0;
+  for (double x : v) s += x * x;
+  return std::sqrt(s / static_cast<double>(v.size()));
+}
+
+// A window of a plane.
+Plane Crop(const Plane& p, int x0, int y0, int w, int h) {
+  Plane c;
+  c.w = w;
+  c.h = h;
+  for (int y = y0; y < y0 + h; ++y)
+    for (int x = x0; x < x0 + w; ++x) c.v.push_back(p.at(x, y));
+  return c;
+}
+
+}  // namespace
+
+// Without turbulence the frames are the diffraction-limited scene moved by the jitter: the
+// truth's shifts are measured back to a few hundredths of a pixel.
+TEST_F(SampleGen, NoTurbulence_TruthShiftsAreTheContentMotion) {
+  for (const char* scene : {"planet", "sun"}) {
+    SCOPED_TRACE(scene);
+    std::string name = std::string(scene) + ".avi";
+    px::Json t = Make(name, std::string("--scene ") + scene + " --seeing none --aniso 0 --frames 6 --size 200x150 "
+                                                          "--jitter 3 --peak-electrons 1e6 --read-noise 0");
+    EXPECT_EQ(t.find("seeing")->asString(), "none");
+    auto f = Frames(name);
+    Plane ref = Take(f[0]);
+    for (int i = 1; i < 6; ++i) {
+      EXPECT_EQ(Num(FrameTruth(t, i), "strehl"), 1.0);
+      auto [dx, dy] = EstimateShift(ref, Take(f[static_cast<size_t>(i)]), 24);
+      EXPECT_NEAR(dx, Num(FrameTruth(t, i), "dx"), 0.03) << "frame " << i;
+      EXPECT_NEAR(dy, Num(FrameTruth(t, i), "dy"), 0.03) << "frame " << i;
+    }
+  }
+}
+
+TEST_F(SampleGen, NoTurbulence_InterlacedFieldsShowTheirShifts) {
+  px::Json t = Make("i.avi", "--seeing none --aniso 0 --interlaced --frames 3 --size 200x160 --jitter 4 "
+                             "--peak-electrons 1e6 --read-noise 0");
+  auto f = Frames("i.avi");
+  Plane even0 = Take(f[0], -1, 0);
+  for (int i = 1; i < 3; ++i) {
+    const auto& fields = FrameTruth(t, i).find("fields")->asArray();
+    for (int parity = 0; parity < 2; ++parity) {
+      auto [dx, dy] = EstimateShift(even0, Take(f[static_cast<size_t>(i)], -1, parity), 20);
+      EXPECT_NEAR(dx, Num(fields[static_cast<size_t>(parity)], "dx"), 0.15) << i << "/" << parity;
+      EXPECT_NEAR(dy, (Num(fields[static_cast<size_t>(parity)], "dy") - parity) / 2, 0.15) << i << "/" << parity;
+    }
+  }
+}
+
+// Through turbulence the content also moves with each PSF's tilt; the truth's shifts include
+// it, and the Strehl ratios order the frames by their detail.
+TEST_F(SampleGen, Turbulence_TruthFollowsTheTiltAndStrehlOrdersTheDetail) {
+  px::Json t = Make("t.avi", "--seeing turbulent --d-r0-min 2.5 --d-r0-max 6 --frames 24 --size 200x150 --jitter 1 "
+                             "--peak-electrons 1e5 --read-noise 0");
+  EXPECT_EQ(t.find("seeing")->asString(), "turbulent");
+  auto f = Frames("t.avi");
+  Plane ref = Take(f[0]);
+  std::vector<double> err, errWithoutTilt, tilt;
+  int sharpest = 0, softest = 0;
+  for (int i = 0; i < 24; ++i) {
+    const px::Json& fi = FrameTruth(t, i);
+    EXPECT_GE(Num(fi, "d_r0"), 2.5);
+    EXPECT_LE(Num(fi, "d_r0"), 6);
+    EXPECT_EQ(Num(fi, "sharpness"), Num(fi, "strehl"));
+    if (Num(fi, "strehl") > Num(FrameTruth(t, sharpest), "strehl")) sharpest = i;
+    if (Num(fi, "strehl") < Num(FrameTruth(t, softest), "strehl")) softest = i;
+    if (i == 0) continue;
+    auto [dx, dy] = EstimateShift(ref, Take(f[static_cast<size_t>(i)]), 24);
+    double tx = Num(fi, "psf_dx") - Num(FrameTruth(t, 0), "psf_dx"), ty = Num(fi, "psf_dy") - Num(FrameTruth(t, 0), "psf_dy");
+    err.push_back(std::hypot(dx - Num(fi, "dx"), dy - Num(fi, "dy")));
+    errWithoutTilt.push_back(std::hypot(dx - Num(fi, "dx") + tx, dy - Num(fi, "dy") + ty));
+    tilt.push_back(std::hypot(tx, ty));
+  }
+  ASSERT_GT(Rms(tilt), 0.5);  // the tilt is worth measuring
+  EXPECT_LT(Rms(err), 0.25);
+  EXPECT_LT(Rms(err), 0.5 * Rms(errWithoutTilt));
+  ASSERT_GT(Num(FrameTruth(t, sharpest), "strehl"), 2 * Num(FrameTruth(t, softest), "strehl"));
+  EXPECT_GT(GradientEnergy(Take(f[static_cast<size_t>(sharpest)])), 1.3 * GradientEnergy(Take(f[static_cast<size_t>(softest)])));
+}
+
+TEST_F(SampleGen, Turbulence_StrehlFallsAsDOverR0Rises) {
+  px::Json good = Make("g.avi", "--seeing turbulent --d-r0-min 3 --d-r0-max 3 --frames 30 --size 64x48");
+  px::Json bad = Make("b.avi", "--seeing turbulent --d-r0-min 8 --d-r0-max 8 --frames 30 --size 64x48");
+  double sg = 0, sb = 0;
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_NEAR(Num(FrameTruth(good, i), "d_r0"), 3, 1e-9);
+    sg += Num(FrameTruth(good, i), "strehl") / 30;
+    sb += Num(FrameTruth(bad, i), "strehl") / 30;
+  }
+  EXPECT_GT(sg, 0.3);
+  EXPECT_LT(sb, 0.15);
+  EXPECT_GT(sg, 3 * sb);
+}
+
+// Two exposures of the same still scene differ by the noise alone: per level, half the
+// variance of their difference is gain * level (photons) + (gain * read noise)^2 + 1/12.
+TEST_F(SampleGen, SensorNoise_PhotonVarianceFollowsTheSignal) {
+  px::Json t = Make("n.avi", "--seeing none --jitter 0 --frames 2 --size 240x180 --format avigrey --read-noise 3");
+  const double gain = Num(t, "gain");
+  EXPECT_NEAR(gain, 220.0 / 1400, 1e-12);
+  auto f = Frames("n.avi");
+  Plane a = Take(f[0]), b = Take(f[1]);
+  const double edges[] = {30, 80, 140, 230};
+  for (int bin = 0; bin < 3; ++bin) {
+    double n = 0, level = 0, var = 0;
+    for (size_t i = 0; i < a.v.size(); ++i) {
+      double m = (a.v[i] + b.v[i]) / 2;
+      if (m < edges[bin] || m >= edges[bin + 1]) continue;
+      n += 1;
+      level += m;
+      var += (a.v[i] - b.v[i]) * (a.v[i] - b.v[i]) / 2;
+    }
+    ASSERT_GT(n, 2000) << bin;
+    level /= n;
+    var /= n;
+    EXPECT_NEAR(var / (gain * level + gain * gain * 9 + 1.0 / 12), 1.0, 0.08) << "level " << level;
+  }
+  // The brightest part of the scene sits near 220 levels.
+  double top = *std::max_element(a.v.begin(), a.v.end());
+  EXPECT_GT(top, 200);
+  EXPECT_LT(top, 250);
+}
+
+TEST_F(SampleGen, Turbulence_SameSeedGivesTheSameBytesOnAnyThreadCount) {
+  const std::string common = " --seeing turbulent --scene moon --frames 5 --size 96x64 --seed 3";
+  Make("a.avi", "--threads 1" + common);
+  Make("b.avi", "--threads 3" + common);
+  Make("c.avi", "--threads 2 --seed 4" + common.substr(0, common.size() - 9));
+  EXPECT_EQ(pxtest::ReadBytes(dir.file("a.avi")), pxtest::ReadBytes(dir.file("b.avi")));
+  EXPECT_EQ(px::ReadFileText(dir.file("a.avi.json")), px::ReadFileText(dir.file("b.avi.json")));
+  EXPECT_NE(pxtest::ReadBytes(dir.file("a.avi")), pxtest::ReadBytes(dir.file("c.avi")));
+}
+
+// The truth image: frame 0's scene where frame 0 shows it, through perfect optics.
+TEST_F(SampleGen, Turbulence_TruthImageIsFrameZeroDiffractionLimited) {
+  Make("t.avi", "--seeing turbulent --d-r0-min 3 --d-r0-max 4 --frames 4 --size 200x150 --peak-electrons 1e5 --truth-image '" +
+                    dir.file("truth.bmp") + "'");
+  auto f = Frames("t.avi");
+  ui::Bitmap24 truth = ui::LoadBmpFile(dir.file("truth.bmp"));
+  Plane p = Take(truth), f0 = Take(f[0]);
+  auto [dx, dy] = EstimateShift(p, f0, 24);
+  EXPECT_NEAR(dx, 0, 0.25);
+  EXPECT_NEAR(dy, 0, 0.25);
+  for (const auto& frame : f) EXPECT_GT(GradientEnergy(p), 1.2 * GradientEnergy(Take(frame)));
+}
+
+// Anisoplanatism: parts of the frame move by a few tenths of a pixel against each other,
+// while the frame as a whole stays where the truth says.
+TEST_F(SampleGen, Anisoplanatism_WarpsLocallyWithZeroMean) {
+  const std::string common = " --scene moon --seeing none --jitter 0 --frames 1 --size 240x180 --peak-electrons 1e6 --read-noise 0";
+  Make("still.avi", "--aniso 0" + common);
+  Make("warped.avi", "--aniso 0.5" + common);
+  Plane a = Take(Frames("still.avi")[0]), b = Take(Frames("warped.avi")[0]);
+  std::vector<double> sx, sy;
+  for (int y = 10; y + 60 <= 170; y += 40)
+    for (int x = 10; x + 60 <= 230; x += 44) {
+      auto [dx, dy] = EstimateShift(Crop(a, x, y, 60, 60), Crop(b, x, y, 60, 60), 6);
+      sx.push_back(dx);
+      sy.push_back(dy);
+    }
+  double mx = 0, my = 0;
+  for (size_t i = 0; i < sx.size(); ++i) {
+    mx += sx[i] / static_cast<double>(sx.size());
+    my += sy[i] / static_cast<double>(sy.size());
+  }
+  EXPECT_LT(std::abs(mx), 0.12);
+  EXPECT_LT(std::abs(my), 0.12);
+  EXPECT_GT(Rms(sx) + Rms(sy), 0.3);
+  EXPECT_LT(Rms(sx) + Rms(sy), 1.5);
+}
+
+// 12- and 16-bit samples go into the 16-bit files as they are.
+TEST_F(SampleGen, DeepSamples_TwelveBitValuesInSixteenBitFiles) {
+  const std::string common = " --seeing turbulent --frames 1 --size 80x60 --d-r0-min 3 --d-r0-max 3";
+  px::Json t = Make("f12", "--format fits16 --bits 12" + common);
+  Make("t12", "--format tif16 --bits 12" + common);
+  Make("t16", "--format tif48 --bits 16" + common);
+  EXPECT_EQ(Num(t, "bits"), 12);
+  std::string py = pxtest::PythonWithAstropy();
+  if (!py.empty()) {
+    std::string out;
+    ASSERT_EQ(pxtest::Run(py + " -c \"from astropy.io import fits; d=fits.getdata('" + dir.file("f12/frame_00000.fits") +
+                              "'); print(int(d.max()), int((d % 16 != 0).sum() > 100))\"",
+                          &out),
+              0)
+        << out;
+    ASSERT_FALSE(out.empty() || !std::isdigit(static_cast<unsigned char>(out[0]))) << out;
+    int top = std::stoi(out);
+    EXPECT_LE(top, 4095);
+    EXPECT_GT(top, 2500);
+    EXPECT_EQ(out.substr(out.size() - 2), "1\n");  // not 8-bit levels scaled up
+  }
+  std::string im = pxtest::ImageMagick();
+  if (im.empty()) GTEST_SKIP() << "ImageMagick not installed";
+  std::string out;
+  ASSERT_EQ(pxtest::Run("(" + im + " '" + dir.file("t12/frame_00000.tif") + "' -format '%[fx:round(maxima*65535)]' info: 2>/dev/null)", &out), 0) << out;
+  EXPECT_LE(std::stoi(out), 4095);
+  EXPECT_GT(std::stoi(out), 2500);
+  ASSERT_EQ(pxtest::Run("(" + im + " '" + dir.file("t16/frame_00000.tif") + "' -format '%[fx:round(maxima*65535)]' info: 2>/dev/null)", &out), 0) << out;
+  EXPECT_GT(std::stoi(out), 40000);
+}
+
+TEST_F(SampleGen, TurbulenceOptions_AreChecked) {
+  std::string log;
+  auto rc = [&](const std::string& args) { return pxtest::Run("'" + gen + "' --out '" + dir.file("x") + "' " + args, &log); };
+  EXPECT_EQ(rc("--seeing turbulent --bits 12"), 2);  // avi24 holds 8 bits
+  EXPECT_NE(log.find("--bits 12 and 16 need"), std::string::npos);
+  EXPECT_EQ(rc("--bits 12 --format tif16"), 2);  // the Gaussian mode has no sensor model
+  EXPECT_EQ(rc("--seeing turbulent --d-r0-min 0 --d-r0-max 5"), 2);
+  EXPECT_EQ(rc("--seeing turbulent --d-r0-min 6 --d-r0-max 5"), 2);
+  EXPECT_EQ(rc("--seeing fog"), 2);
+  EXPECT_EQ(rc("--seeing turbulent --peak-electrons 0"), 2);
+  EXPECT_EQ(rc("--seeing turbulent --frames 1 --size 8000x8000"), 1);  // refused before the memory runs out
+  EXPECT_NE(log.find("too large"), std::string::npos) << log;
+}

@@ -35,12 +35,14 @@ class Fft2 {
   int height() const { return cols_.size(); }
   // Rows [zeroFrom, zeroTo) are known to be zero on input.
   void forward(Cf* plane, int zeroFrom = 0, int zeroTo = 0);
+  // Columns [zeroFrom, zeroTo) are known to be zero on input (columns first, then rows).
+  void forwardZeroColumns(Cf* plane, int zeroFrom, int zeroTo);
   // Only rows [rowFrom, rowTo) of the result are computed; the others hold garbage.
   void inverse(Cf* plane, int rowFrom, int rowTo);
   void inverse(Cf* plane) { inverse(plane, 0, height()); }
 
  private:
-  void columns(Cf* plane, bool inverse);
+  void columns(Cf* plane, bool inverse, int zeroFrom = 0, int zeroTo = 0);
   Fft rows_, cols_;
   std::vector<Cf> block_;
 };

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "Random.h"
 
@@ -14,6 +17,18 @@ constexpr double kPi = 3.14159265358979323846;
 struct Rgb {
   double r, g, b;
 };
+
+// Runs body(y) for y in [0, rows) on a few threads; rows are independent, so the result does
+// not depend on the thread count.
+void ParallelRows(int rows, const std::function<void(int)>& body) {
+  const int n = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < n; ++t)
+    threads.emplace_back([&, t] {
+      for (int y = t; y < rows; y += n) body(y);
+    });
+  for (auto& th : threads) th.join();
+}
 
 double Smooth(double e0, double e1, double x) {
   double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
@@ -130,9 +145,10 @@ Master RenderMoon(int w, int h, uint64_t seed) {
   std::vector<float> height(static_cast<size_t>(W) * H, 0.0f);
   Rng rng(Hash(seed, 11));
   // Rolling ground.
-  for (int y = 0; y < H; ++y)
+  ParallelRows(H, [&](int y) {
     for (int x = 0; x < W; ++x)
       height[static_cast<size_t>(y) * W + x] = static_cast<float>(6.0 * ss * Fbm(seed + 5, x / (40.0 * ss), y / (40.0 * ss), 4));
+  });
   const double rmin = 1.5 * ss, rmax = 0.16 * std::min(w, h) * ss;
   const int craters = std::max(40, w * h / 700);
   for (int n = 0; n < craters; ++n) {
@@ -170,7 +186,7 @@ Master RenderMoon(int w, int h, uint64_t seed) {
   m.width = w;
   m.height = h;
   for (auto& p : m.plane) p.assign(static_cast<size_t>(w) * h, 0.0f);
-  for (int y = 0; y < h; ++y)
+  ParallelRows(h, [&](int y) {
     for (int x = 0; x < w; ++x) {
       double sum = 0;
       for (int j = 0; j < ss; ++j)
@@ -192,6 +208,7 @@ Master RenderMoon(int w, int h, uint64_t seed) {
       m.plane[1][k] = static_cast<float>(v * 0.97);
       m.plane[2][k] = static_cast<float>(v * 0.91);
     }
+  });
   return m;
 }
 
@@ -230,7 +247,7 @@ Master Supersample(int w, int h, int ss, const F& f) {
   m.width = w;
   m.height = h;
   for (auto& p : m.plane) p.assign(static_cast<size_t>(w) * h, 0.0f);
-  for (int y = 0; y < h; ++y)
+  ParallelRows(h, [&](int y) {
     for (int x = 0; x < w; ++x) {
       Rgb sum{0, 0, 0};
       for (int j = 0; j < ss; ++j)
@@ -246,6 +263,7 @@ Master Supersample(int w, int h, int ss, const F& f) {
       m.plane[1][k] = static_cast<float>(std::clamp(sum.g / n, 0.0, 255.0));
       m.plane[2][k] = static_cast<float>(std::clamp(sum.b / n, 0.0, 255.0));
     }
+  });
   return m;
 }
 

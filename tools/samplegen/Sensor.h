@@ -24,9 +24,13 @@ class PhotonSampler {
   explicit PhotonSampler(uint64_t seed);
   double poisson(double mean);
   double normal();
+  // Photons of `mean` plus a normal number for the read noise, from one random word
+  // where the mean is large enough for the normal approximation.
+  void exposure(double mean, double& photons, double& read);
 
  private:
   Rng rng_;
+  const float* normals_;
 };
 
 }  // namespace samplegen

@@ -37,15 +37,13 @@ void Ramp(int n, double s, std::vector<Cf>& out) {
 
 inline Cf Mul(Cf a, Cf b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
 
-// Keys cubic weights (a = -0.5) for taps -1..2 around a fractional position t.
+// Keys cubic weights (a = -0.5) for taps -1..2 around a fractional position t (0 <= t < 1).
 inline void Cubic(double t, float w[4]) {
-  auto k = [](double x) {
-    x = std::abs(x);
-    if (x < 1) return 1.5 * x * x * x - 2.5 * x * x + 1;
-    if (x < 2) return -0.5 * x * x * x + 2.5 * x * x - 4 * x + 2;
-    return 0.0;
-  };
-  for (int i = 0; i < 4; ++i) w[i] = static_cast<float>(k(t - (i - 1)));
+  const double t2 = t * t, t3 = t2 * t;
+  w[0] = static_cast<float>(-0.5 * t3 + t2 - 0.5 * t);
+  w[1] = static_cast<float>(1.5 * t3 - 2.5 * t2 + 1);
+  w[2] = static_cast<float>(-1.5 * t3 + 2 * t2 + 0.5 * t);
+  w[3] = static_cast<float>(0.5 * t3 - 0.5 * t2);
 }
 
 }  // namespace
@@ -57,9 +55,13 @@ int TurbulentMargin(double reach, const TurbulentSetup& s, const Optics& optics)
 TurbulentScene::TurbulentScene(const Master& master, const TurbulentSetup& setup) : s_(setup) {
   gw_ = NextPow2(master.width);
   gh_ = NextPow2(master.height);
+  // The brightest level of the planes the frames show (the luminance for grey frames).
   float top = 0;
-  for (const auto& p : master.plane)
-    for (float v : p) top = std::max(top, v);
+  const size_t count = master.plane[0].size();
+  for (size_t k = 0; k < count; ++k) {
+    if (s_.grey) top = std::max(top, 0.299f * master.plane[0][k] + 0.587f * master.plane[1][k] + 0.114f * master.plane[2][k]);
+    else top = std::max({top, master.plane[0][k], master.plane[1][k], master.plane[2][k]});
+  }
   e_ = s_.peakElectrons / std::max(1.0f, top);
   const size_t n = static_cast<size_t>(gw_) * gh_;
   Fft2 fft(gw_, gh_);
@@ -107,6 +109,9 @@ void TurbulentScene::warpAt(int frame, double x, double y, double& dx, double& d
 
 TurbulentRenderer::TurbulentRenderer(const TurbulentScene& scene, const Optics& optics)
     : scene_(scene), optics_(optics), fft_(scene.gridWidth(), scene.gridHeight()) {
+  tap_.resize(static_cast<size_t>(scene.setup().width));
+  kx_.resize(4 * tap_.size());
+  ky_.resize(4 * tap_.size());
   const size_t n = static_cast<size_t>(scene.gridWidth()) * scene.gridHeight();
   kernel_.resize(n);
   a_.resize(n);
@@ -149,32 +154,40 @@ void TurbulentRenderer::extract(const TurbulentFrameSpec& spec, int parity, int 
   const int w = s.width, h = s.height, gw = scene_.gridWidth(), m = s.margin;
   const size_t planeSize = static_cast<size_t>(w) * h;
   const bool warp = spec.warp && s.aniso > 0;
-  auto value = [&](int c, size_t i) { return c == 0 ? a_[i].re : c == 1 ? a_[i].im : b_[i].re; };
-  for (int y = parity; y < h; y += rowStep)
-    for (int x = 0; x < w; ++x) {
-      const size_t o = static_cast<size_t>(y) * w + x;
-      if (!warp) {
-        const size_t i = static_cast<size_t>(y + m) * gw + static_cast<size_t>(x + m);
-        for (int c = 0; c < scene_.planes(); ++c) e[c * planeSize + o] = value(c, i);
-        continue;
-      }
-      // Content moves by the warp: this pixel shows what sat at (x - dx, y - dy).
-      const double X = x + m - wx_[o], Y = y + m - wy_[o];
-      const int x0 = static_cast<int>(std::floor(X)), y0 = static_cast<int>(std::floor(Y));
-      float kx[4], ky[4];
-      Cubic(X - x0, kx);
-      Cubic(Y - y0, ky);
-      for (int c = 0; c < scene_.planes(); ++c) {
-        float sum = 0;
-        for (int j = 0; j < 4; ++j) {
-          const size_t i = static_cast<size_t>(y0 - 1 + j) * gw + static_cast<size_t>(x0 - 1);
-          float line = 0;
-          for (int t = 0; t < 4; ++t) line += kx[t] * value(c, i + static_cast<size_t>(t));
-          sum += ky[j] * line;
-        }
-        e[c * planeSize + o] = sum;
+  // The planes inside the complex results: red and green in a_, blue in b_ (stride 2 floats).
+  const float* src[3] = {&a_[0].re, &a_[0].im, b_.empty() ? nullptr : &b_[0].re};
+  for (int y = parity; y < h; y += rowStep) {
+    if (warp) {
+      // Content moves by the warp: a pixel shows what sat at (x - dx, y - dy). The taps and
+      // weights of the row, then every plane with them.
+      for (int x = 0; x < w; ++x) {
+        const size_t o = static_cast<size_t>(y) * w + x;
+        const double X = x + m - wx_[o], Y = y + m - wy_[o];
+        const int x0 = static_cast<int>(std::floor(X)), y0 = static_cast<int>(std::floor(Y));
+        tap_[static_cast<size_t>(x)] = static_cast<size_t>(y0 - 1) * gw + static_cast<size_t>(x0 - 1);
+        Cubic(X - x0, kx_.data() + 4 * x);
+        Cubic(Y - y0, ky_.data() + 4 * x);
       }
     }
+    for (int c = 0; c < scene_.planes(); ++c) {
+      float* out = e.data() + c * planeSize + static_cast<size_t>(y) * w;
+      const float* p = src[c];
+      if (!warp) {
+        const float* row = p + 2 * (static_cast<size_t>(y + m) * gw + static_cast<size_t>(m));
+        for (int x = 0; x < w; ++x) out[x] = row[2 * x];
+        continue;
+      }
+      for (int x = 0; x < w; ++x) {
+        const float* kx = kx_.data() + 4 * x;
+        const float* ky = ky_.data() + 4 * x;
+        const float* q = p + 2 * tap_[static_cast<size_t>(x)];
+        float sum = 0;
+        for (int j = 0; j < 4; ++j, q += 2 * static_cast<size_t>(gw))
+          sum += ky[j] * (kx[0] * q[0] + kx[1] * q[2] + kx[2] * q[4] + kx[3] * q[6]);
+        out[x] = sum;
+      }
+    }
+  }
 }
 
 void TurbulentRenderer::render(const TurbulentFrameSpec& spec, std::vector<float>& electrons) {
@@ -187,7 +200,7 @@ void TurbulentRenderer::render(const TurbulentFrameSpec& spec, std::vector<float
       int ky = (y - half + gh) % gh, kx = (x - half + gw) % gw;
       kernel_[static_cast<size_t>(ky) * gw + kx].re = spec.psf[static_cast<size_t>(y) * grid + x];
     }
-  fft_.forward(kernel_.data(), half, gh - half);
+  fft_.forwardZeroColumns(kernel_.data(), half, gw - half);
 
   const int w = s.width, h = s.height;
   electrons.assign(static_cast<size_t>(scene_.planes()) * w * h, 0.0f);

@@ -73,6 +73,8 @@ class TurbulentRenderer {
   std::vector<Cf> kernel_, a_, b_;
   std::vector<Cf> rx_, ry_;
   std::vector<float> wx_, wy_;  // warp of the frame at every output pixel
+  std::vector<size_t> tap_;     // per pixel of a row: first tap of the warp's 4 x 4
+  std::vector<float> kx_, ky_;  // and its weights
 };
 
 }  // namespace samplegen

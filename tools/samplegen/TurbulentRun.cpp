@@ -10,6 +10,7 @@
 #include "Sensor.h"
 #include "Turbulence.h"
 #include "TurbulentRender.h"
+#include "base/Error.h"
 #include "base/Files.h"
 #include "ui/BmpCodec.h"
 
@@ -180,6 +181,14 @@ int RunTurbulent(const Options& o) {
     reach = std::max({reach, std::abs(s.field0[k].x), std::abs(s.field0[k].y), std::abs(s.field1[k].x), std::abs(s.field1[k].y)});
   }
   setup.margin = TurbulentMargin(reach, setup, optics);
+  // The convolution planes (three for the scene, three per thread) must fit in memory.
+  auto pow2 = [](int n) {
+    int64_t p = 1;
+    while (p < n) p *= 2;
+    return p;
+  };
+  if (pow2(o.width + 2 * setup.margin) * pow2(o.height + 2 * setup.margin) > (int64_t{1} << 24))
+    throw px::PelinoxaError("Frames too large for turbulent seeing (the convolution planes would exceed 4096 x 4096)");
   const Master master = RenderScene(o.scene, o.width + 2 * setup.margin, o.height + 2 * setup.margin, o.seed);
   const TurbulentScene scene(master, setup);
 

@@ -5,6 +5,8 @@
 // sigma wanders between --blur-min and --blur-max), optionally with the colour channels
 // displaced (dispersion) and the rows taken from two instants (interlace), plus noise. The
 // truth file records, per frame, where the content moved and how sharp the frame is.
+// With --seeing turbulent (or none) the blur is a short-exposure PSF through drifting phase
+// screens instead and the noise a sensor's (TurbulentRun.cpp).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -30,7 +32,6 @@ using namespace samplegen;
 namespace {
 
 constexpr double kMasterSigma = 0.5;  // smoothing of the master scene (band limit)
-
 
 const char* kUsage =
     "usage: pelinoxa-samplegen --out PATH [options]\n"
