@@ -265,7 +265,8 @@ void RegistrationController::RegisterFrame() {
   // 14. The surface peaks at tau = -(feature displacement), so the sub-pixel vertex offset
   // (t) of the peak index adds to s and subtracts from the displacement: fine = dx - t (+ the
   // tracking offset, like the stored integer shift).
-  if (c_.SubPixelEstimate.checked()) {
+  // The whole-frame alignment measures the fraction anyway: its fine shift is kept too.
+  if (c_.SubPixelEstimate.checked() || whole) {
     double tx = 0, ty = 0;
     if (whole && !manual) {
       tx = ox - wholeShift.x;

@@ -7,6 +7,7 @@
 #include "finish/Resample.h"
 #include "registration/QualityMeasure.h"
 #include "stacking/StackSelection.h"
+#include "stacking/SubPixelShift.h"
 
 namespace stacking {
 
@@ -312,6 +313,8 @@ void StackingController::AccumulateFrame() {
   }
 
   AccumulateOptions o = MakeOptions();
+  if (!runDrizzle_ && !runResample_ && c_.SubPixelStack.checked() && !d_.inputControls.Interlaced.checked())
+    MoveByFineShift(rec, fi, src);
   if (runDrizzle_) {
     const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY,
                                             d_.aligning.Resampled.checked(), factor_,
@@ -362,6 +365,29 @@ void StackingController::AccumulateFrame() {
     d_.inputControls.Lumichannel.setChecked(true);
     for (const char* name : {"RedLRGBslider", "GreenLRGBSlider", "BlueLRGBSlider"})
       if (auto* c = s_.form.find(name)) c->setEnabled(false);
+  }
+}
+
+void StackingController::MoveByFineShift(const frames::FrameRecord& rec, FrameInputs& fi, FrameSourceView& src) {
+  bool valid = false;
+  const FineSplit f = SplitFineShift(rec.FineShiftX, rec.FineShiftY, fi.sx, fi.sy, valid);
+  if (!valid) return;
+  fi.sx = f.sx;
+  fi.sy = f.sy;
+  switch (src.kind) {
+    case SourceKind::Bytes:
+      ShiftBytesInto16(*src.bytes, src.width, src.height, f.fx, f.fy, shifted16_);
+      src.kind = SourceKind::Tiff16;
+      src.tiff = &shifted16_;
+      break;
+    case SourceKind::Tiff16:
+      ShiftRows16(*src.tiff, src.width, src.height, f.fx, f.fy, shifted16_);
+      src.tiff = &shifted16_;
+      break;
+    case SourceKind::Fits:
+      ShiftPlane(*src.fits, src.width, src.height, f.fx, f.fy, shiftedPlane_);
+      src.fits = &shiftedPlane_;
+      break;
   }
 }
 

@@ -49,6 +49,10 @@ class StackingController {
   // Quality of the running stack in the reference box (needs the Engine seam).
   float MeasureStackQuality();
   std::vector<float> qualityTaper_;
+  // The frame moved by the fraction of its fine shift; the whole pixels go to the accumulator.
+  void MoveByFineShift(const frames::FrameRecord& rec, FrameInputs& fi, FrameSourceView& src);
+  formats::TTIFFBitMap shifted16_;
+  frames::Single2dArray shiftedPlane_;
   // Refills the "Stackframes" list from the rank list and the frame list.
   void FillStackList();
 

@@ -20,6 +20,7 @@ StackingControls::StackingControls(ui::Form& f)
       Stackbutton(f.button("Stackbutton", "StackOptions", "Stack")),
       Colourprocess2(f.checkBox("Colourprocess2", "StackOptions", "Colour processing", false)),
       QualStack(f.checkBox("QualStack", "StackOptions", "Use image quality", true)),
+      SubPixelStack(f.checkBox("SubPixelStack", "StackOptions", "Sub-pixel shifts", false)),
       Expandstack(f.checkBox("Expandstack", "StackOptions", "Expand image", false)),
       LRGB2(f.checkBox("LRGB2", "StackOptions", "LRGB", false)),
       Drizzle2(f.checkBox("Drizzle2", "StackOptions", "Drizzle2", false)),

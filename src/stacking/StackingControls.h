@@ -21,6 +21,9 @@ struct StackingControls {
   ui::Button& Stackbutton;
   ui::CheckBox& Colourprocess2;
   ui::CheckBox& QualStack;
+  // Frames whose registration found a fine shift are moved by its fraction before they are
+  // added (not with drizzle or resampling, which place fractions their own way).
+  ui::CheckBox& SubPixelStack;
   ui::CheckBox& Expandstack;
   ui::CheckBox& LRGB2;
   ui::CheckBox& Drizzle2;
