@@ -123,6 +123,7 @@ void RegistrationController::AlignallButtonClick() {
   inRun_ = true;
   lastDisplay_ = -1e18;
   RunScope scope{in.AlignPass, inRun_, s_.ui};
+  x_.source.BeginRun();
   PrepareCrops();
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   st_.BoxX = st_.HotX - n / 2;
@@ -134,6 +135,8 @@ void RegistrationController::AlignallButtonClick() {
     const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
     const bool interlaced = ic.Interlaced.checked(), horizontal = ic.InterlaceHoriz.checked();
     int count = 0;
+    const int runWidth = in.FrameWidth, runHeight = in.FrameHeight;
+    std::string sizeNote;  // the first frame of another size, told once at the end
     for (int q = 0; q <= last; ++q) {
       if (table[q].Excluded) continue;
       // A cancelled run stops here; the frames measured so far keep their values.
@@ -141,8 +144,12 @@ void RegistrationController::AlignallButtonClick() {
       ++count;
       if (in.SelectedCount > 0) s_.progress.setProgress(px::Round(100.0 * count / in.SelectedCount));
       const std::string& path = table.fileNames[q];
-      x_.source.ReadStillFrame(path, in.InputKind);
+      if (!x_.source.ReadRunStill(q, in.InputKind)) continue;
       const ui::Bitmap24& pic = x_.source.preview();
+      if (sizeNote.empty() && (pic.width() != runWidth || pic.height() != runHeight))
+        sizeNote = "The frames differ in size: " + path + " is " + std::to_string(pic.width()) + "x" +
+                   std::to_string(pic.height()) + ", the first frame " + std::to_string(runWidth) + "x" +
+                   std::to_string(runHeight) + ".";
       if (pic.width() < in.FrameWidth) in.FrameWidth = in.ImageWidth = pic.width();
       if (pic.height() < in.FrameHeight) in.FrameHeight = in.ImageHeight = pic.height();
       s_.form.setCaption(frames::KindCaptionPrefix(in.InputKind) + path);
@@ -155,7 +162,7 @@ void RegistrationController::AlignallButtonClick() {
         frames::RebuildField(x_.source.preview(), 0, horizontal, in.FrameWidth, in.FrameHeight);
         RegisterFrame();
         in.FieldIndex = 1;
-        x_.source.ReadStillFrame(path, in.InputKind);
+        if (!x_.source.ReadRunStill(q, in.InputKind)) continue;
         frames::RebuildField(x_.source.preview(), 1, horizontal, in.FrameWidth, in.FrameHeight);
         RegisterFrame();
       } else {
@@ -163,6 +170,10 @@ void RegistrationController::AlignallButtonClick() {
       }
       if (displayNow_) c_.AlignImage.invalidate();
     }
+    if (!sizeNote.empty())
+      s_.ui.messageBox(sizeNote + " Every frame is cut to the common part of " + std::to_string(in.FrameWidth) + "x" +
+                           std::to_string(in.FrameHeight) + ".",
+                       ui::MsgKind::Warning, ui::ButtonsOK);
   } else {
     s_.form.setCaption("Pelinoxa processing AVI: " + in.AviFileName);
     x_.source.ReadAvi(in.AviPath, -1);
@@ -170,6 +181,7 @@ void RegistrationController::AlignallButtonClick() {
   }
   inRun_ = false;
   c_.AlignImage.invalidate();
+  x_.source.ReportUnreadable();
 
   // 9.
   c_.Allignallbutton.setFocus();
