@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "AppFixture.h"
+#include "frames/FrameSource.h"
 #include "ui/BmpCodec.h"
 
 namespace {
@@ -159,19 +160,31 @@ TEST_F(UnreadableFrames, FitsOfUnsupportedDepthOrMissing_AreLeftOutOfAlignAndSta
   EXPECT_EQ(table()[victim].Excluded, 1);
 }
 
-TEST_F(UnreadableFrames, TruncatedJpegInASequence_IsLeftOut) {
+// Frame 0 is the one shown once the frames are ranked: being unreadable, it shows as such
+// instead of ending the run before the ranking is done.
+TEST_F(UnreadableFrames, TruncatedFirstJpegOfASequence_IsLeftOutAndTheRunRanksTheRest) {
   std::string seq = Generate("jpg", "--frames 5 --size 128x96 --format jpg --jitter 1");
   std::vector<std::string> files;
   for (int i = 0; i < 5; ++i) files.push_back(seq + "/frame_0000" + std::to_string(i) + ".jpg");
   SelectInput(files, 4);
-  std::vector<uint8_t> j = pxtest::ReadBytes(files[3]);
+  ClickFeature(64, 48);  // on frame 0, still whole
+  const std::string first = table().fileNames[0];
+  std::vector<uint8_t> j = pxtest::ReadBytes(first);
   j.resize(j.size() / 2);
-  pxtest::WriteBytes(files[3], j);
-  AlignAll(64, 48);
-  EXPECT_TRUE(Texts(ui::MsgKind::Error).empty());
+  pxtest::WriteBytes(first, j);
+  ui.messages.clear();
+  get<ui::Button>("Allignallbutton").userClick();
+  ASSERT_TRUE(Texts(ui::MsgKind::Error).empty()) << Texts(ui::MsgKind::Error)[0];
   ASSERT_EQ(Texts(ui::MsgKind::Warning).size(), 1u);
-  EXPECT_NE(Texts(ui::MsgKind::Warning)[0].find(files[3]), std::string::npos) << Texts(ui::MsgKind::Warning)[0];
-  ExpectLeftOut(FrameOfFile(files[3]), "frame_00003.jpg (unreadable)");
+  EXPECT_NE(Texts(ui::MsgKind::Warning)[0].find(first), std::string::npos) << Texts(ui::MsgKind::Warning)[0];
+  ExpectLeftOut(0, px::ExtractFileName(first) + " (unreadable)");
+  EXPECT_EQ(get<ui::Slider>("AlignSlider").max(), 3);
+  for (int p = 0; p <= 3; ++p) EXPECT_GT(table().ranks[p].RankQuality, 0.0f) << p;
+  // Browsing back onto it shows it black, without an error.
+  get<ui::Slider>("PreviewSlider").userSetValue(2);
+  get<ui::Slider>("PreviewSlider").userSetValue(0);
+  EXPECT_TRUE(Texts(ui::MsgKind::Error).empty());
+  EXPECT_EQ(mf->frameSource().preview().pixel(100, 80), ui::Color(0, 0, 0));
 }
 
 TEST_F(UnreadableFrames, MixedFrameSizes_AreToldOnceAndTheFramesCutToTheCommonPart) {
