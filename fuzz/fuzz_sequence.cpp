@@ -12,6 +12,7 @@
 
 #include "app/MainForm.h"
 #include "base/Files.h"
+#include "frames/FrameSource.h"
 #include "ui/HeadlessUi.h"
 
 namespace {
