@@ -144,9 +144,10 @@ TEST_F(UnreadableFrames, FitsOfUnsupportedDepthOrMissing_AreLeftOutOfAlignAndSta
   EXPECT_EQ(in().SelectedCount, 4);
 
   // A frame spoilt between aligning and stacking is left out of the stack and named.
+  // The victim is the frame at the cut, which the page shows after stacking.
   auto& stackSlider = get<ui::Slider>("StackSlider");
   stackSlider.setValue(stackSlider.max());
-  const int victim = table().ranks[0].FrameIndex;
+  const int victim = table().ranks[stackSlider.max()].FrameIndex;
   std::vector<uint8_t> v = pxtest::ReadBytes(table().fileNames[victim]);
   std::memcpy(v.data() + 80 + 27, "-64", 3);
   pxtest::WriteBytes(table().fileNames[victim], v);
