@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev zlib1g-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libbenchmark-dev

@@ -40,10 +40,12 @@ class TTIFFBitMap {
   //   1, 4, 8 bits (bilevel, grey, palette) and 32 bits: display only, buffer stays zero;
   //   16-bit grey: display v >> 8, buffer R = G = B = v;  24-bit RGB: buffer = byte * 256;
   //   48-bit RGB: buffer = the samples, display = their high bytes.
-  // Uncompressed and LZW strips; other compressions leave the image black, as do strips that
-  // lie outside the file. Throws px::PelinoxaError for a bad header ("Invalid TIFF header",
-  // "Invalid TIFF header: no dimension"), an image taller than MaxTiffRows, wider than
-  // MaxTiffWidth or larger than MaxTiffPixels, or a depth it cannot show; the object is unchanged then.
+  // Uncompressed, LZW, Deflate and PackBits strips (a compressed strip whose byte count is too
+  // small is read on to its own end). Throws px::PelinoxaError for a bad header ("Invalid TIFF
+  // header", "Invalid TIFF header: no dimension"), an image taller than MaxTiffRows, wider than
+  // MaxTiffWidth or larger than MaxTiffPixels, a depth it cannot show, another compression
+  // (named), or strips that are missing, lie outside the file or give fewer bytes than their
+  // rows ("TIFF file is truncated: ..."); the object is unchanged then.
   void LoadTiff(const std::string& path);
   void LoadTiffBytes(const uint8_t* data, size_t size);
 

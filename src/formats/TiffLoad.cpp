@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include <zlib.h>
+
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
@@ -191,6 +193,70 @@ void UndoPredictor(uint8_t* row, size_t rowBytes, const TIFD& d) {
   }
 }
 
+enum Compression : uint32_t {
+  kNone = 1, kLzw = 5, kOldJpeg = 6, kJpeg = 7, kDeflate = 8, kPackBits = 32773, kDeflateOld = 32946
+};
+
+std::string CompressionName(uint32_t c) {
+  switch (c) {
+    case 2: return "CCITT modified Huffman";
+    case 3: return "CCITT Group 3 fax";
+    case 4: return "CCITT Group 4 fax";
+    case kOldJpeg: return "old-style JPEG";
+    case kJpeg: return "JPEG";
+    case 34712: return "JPEG 2000";
+    case 34925: return "LZMA";
+    case 50000: return "Zstandard";
+    case 50001: return "WebP";
+  }
+  return "number " + std::to_string(c);
+}
+
+// Undoes PackBits; returns the bytes written.
+size_t UnpackBits(const uint8_t* in, size_t n, uint8_t* out, size_t outSize) {
+  size_t i = 0, o = 0;
+  while (i < n && o < outSize) {
+    const int8_t h = static_cast<int8_t>(in[i++]);
+    if (h >= 0) {
+      size_t len = std::min<size_t>(size_t(h) + 1, std::min(n - i, outSize - o));
+      std::memcpy(out + o, in + i, len);
+      i += size_t(h) + 1;
+      o += len;
+    } else if (h != -128) {
+      if (i >= n) break;
+      size_t len = std::min<size_t>(size_t(1 - h), outSize - o);
+      std::memset(out + o, in[i++], len);
+      o += len;
+    }
+  }
+  return o;
+}
+
+// Inflates a zlib stream; returns the bytes written (what could be decoded of a damaged one).
+size_t Inflate(const uint8_t* in, size_t n, uint8_t* out, size_t outSize) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return 0;
+  size_t done = 0;
+  // zlib counts in 32-bit units: feed large strips in pieces.
+  constexpr size_t kStep = size_t(1) << 30;
+  size_t inPos = 0;
+  int r = Z_OK;
+  while (r == Z_OK && done < outSize) {
+    const size_t inChunk = std::min(n - inPos, kStep), outChunk = std::min(outSize - done, kStep);
+    z.next_in = const_cast<Bytef*>(in + inPos);
+    z.avail_in = uInt(inChunk);
+    z.next_out = out + done;
+    z.avail_out = uInt(outChunk);
+    r = inflate(&z, Z_NO_FLUSH);
+    inPos += inChunk - z.avail_in;
+    done += outChunk - z.avail_out;
+    if (r == Z_BUF_ERROR && z.avail_in == 0 && inPos >= n) break;  // input ended early
+    if (r == Z_BUF_ERROR) r = Z_OK;
+  }
+  inflateEnd(&z);
+  return done;
+}
+
 }  // namespace
 
 void TTIFFBitMap::LoadTiff(const std::string& path) {
@@ -220,11 +286,18 @@ void TTIFFBitMap::LoadTiffBytes(const uint8_t* data, size_t size) {
     throw PelinoxaError("Not enough memory to read a " + std::to_string(w) + " x " + std::to_string(h) +
                         " TIFF image");
   }
+  const uint32_t comp = d.compression;
+  if (comp != kNone && comp != kLzw && comp != kDeflate && comp != kDeflateOld && comp != kPackBits)
+    throw PelinoxaError("TIFF files compressed with " + CompressionName(comp) +
+                        " cannot be read (only uncompressed, LZW, Deflate and PackBits)");
   RowConverter conv(d, layout, pic, samples);
 
-  const bool lzw = d.compression == 5;
-  if (d.compression == 1 || lzw) {
+  {
     const uint64_t rps = d.rowsPerStrip == 0 ? uint64_t(h) : std::min<uint64_t>(d.rowsPerStrip, uint64_t(h));
+    const uint64_t covered = std::min<uint64_t>(d.stripOffsets.size(), uint64_t(h)) * rps;
+    if (covered < uint64_t(h))
+      throw PelinoxaError("TIFF file is truncated: its strips hold " + std::to_string(covered) + " of its " +
+                          std::to_string(h) + " rows");
     std::vector<uint8_t> strip, input;
     TLZW decoder;
     for (size_t j = 0; j < d.stripOffsets.size(); ++j) {
@@ -233,16 +306,20 @@ void TTIFFBitMap::LoadTiffBytes(const uint8_t* data, size_t size) {
       const int rows = int(std::min<uint64_t>(rps, uint64_t(h) - first));
       const size_t expected = size_t(rows) * rowBytes;
       const uint64_t offset = d.stripOffsets[j];
-      if (offset >= size) continue;  // strip outside the file: its rows stay black
-      size_t avail = size - size_t(offset);
+      if (offset >= size)
+        throw PelinoxaError("TIFF file is truncated: strip " + std::to_string(j + 1) + " of " +
+                            std::to_string(d.stripOffsets.size()) + " lies past the end of the file");
+      const size_t inFile = size - size_t(offset);
+      size_t avail = inFile;
       if (j < d.stripByteCounts.size()) avail = std::min<size_t>(avail, d.stripByteCounts[j]);
       // Never look at more input than the strip's rows can use (each LZW code gives at least
       // one byte, with at most two Clear codes before it), so strips that share one stream
       // cost no more than their own size.
-      avail = std::min(avail, lzw ? expected * 5 + 64 : expected);
+      const size_t useful = comp == kNone ? expected : expected * 5 + 64;
+      avail = std::min(avail, useful);
       const uint8_t* src = data + offset;
 
-      if (!lzw && avail == expected && d.fillOrder != 2) {
+      if (comp == kNone && avail == expected && d.fillOrder != 2) {
         for (int r = 0; r < rows; ++r) conv.Row(int(first) + r, src + size_t(r) * rowBytes);
         continue;
       }
@@ -252,13 +329,26 @@ void TTIFFBitMap::LoadTiffBytes(const uint8_t* data, size_t size) {
         src = input.data();
       }
       strip.assign(expected, 0);
-      if (lzw) {
-        decoder.Decode(src, avail, strip.data(), expected);
-        if (d.predictor == 2)
-          for (int r = 0; r < rows; ++r) UndoPredictor(strip.data() + size_t(r) * rowBytes, rowBytes, d);
-      } else {
-        std::memcpy(strip.data(), src, std::min(avail, expected));
-      }
+      auto decode = [&](size_t n) -> size_t {
+        switch (comp) {
+          case kLzw: return decoder.Decode(src, n, strip.data(), expected);
+          case kDeflate:
+          case kDeflateOld: return Inflate(src, n, strip.data(), expected);
+          case kPackBits: return UnpackBits(src, n, strip.data(), expected);
+          default: std::memcpy(strip.data(), src, std::min(n, expected)); return std::min(n, expected);
+        }
+      };
+      size_t got = decode(avail);
+      // Some writers store wrong byte counts: a compressed stream that goes on past its count
+      // is read on (it carries its own end).
+      const size_t more = std::min(inFile, useful);
+      if (got < expected && comp != kNone && more > avail && d.fillOrder != 2) got = decode(more);
+      if (got < expected)
+        throw PelinoxaError("TIFF file is truncated: strip " + std::to_string(j + 1) + " of " +
+                            std::to_string(d.stripOffsets.size()) + " gives " + std::to_string(got) + " of its " +
+                            std::to_string(expected) + " bytes");
+      if (comp != kNone && d.predictor == 2)
+        for (int r = 0; r < rows; ++r) UndoPredictor(strip.data() + size_t(r) * rowBytes, rowBytes, d);
       for (int r = 0; r < rows; ++r) conv.Row(int(first) + r, strip.data() + size_t(r) * rowBytes);
     }
   }

@@ -109,6 +109,7 @@ class Builder {
   bool readStandardIndex(uint64_t payload, uint64_t size, std::vector<AviSample>& into);
   bool readIdx1();
   void scanMovi(uint64_t begin, uint64_t end, int depth);
+  void scanAfterIndexed();
   void findExtensions();
   uint64_t sampleLimit() const { return b_.n / 8 + 1; }
 
@@ -133,7 +134,7 @@ void Builder::parse() {
   });
   if (!hdrl) Fail(avierr::OpenFile);
   parseHeader(*hdrl);
-  if (!movi_) Fail(avierr::StartStream);
+  if (!movi_) Fail(avierr::NoFrames);
 
   // An unfinished capture may leave the movi size at zero: take the rest of the RIFF.
   uint64_t declaredMovi = b_.u32(movi_->pos + 4);
@@ -157,6 +158,7 @@ void Builder::parse() {
   } else if (readIdx1()) {
     out_.indexKind = AviIndexKind::Idx1;
     out_.keyframesKnown = true;
+    scanAfterIndexed();
     // idx1 covers the first RIFF only; later parts of a file without a super index are scanned.
     for (auto& [begin, end] : extensionMovi_) scanMovi(begin, end, 0);
   } else {
@@ -167,7 +169,7 @@ void Builder::parse() {
     if (movi_->size >= 4) scanMovi(movi_->data + 4, movi_->data + movi_->size, 0);
     for (auto& [begin, end] : extensionMovi_) scanMovi(begin, end, 0);
   }
-  if (out_.samples.empty()) Fail(avierr::StartStream);
+  if (out_.samples.empty()) Fail(avierr::NoFrames);
 }
 
 void Builder::parseHeader(const Chunk& hdrl) {
@@ -324,6 +326,24 @@ bool Builder::readIdx1() {
   out_.samples = std::move(samples);
   out_.paletteChanges = std::move(palettes);
   return true;
+}
+
+// An idx1 written before the capture ended (or cut short) lists fewer chunks than 'movi' holds:
+// the chunks after the last one it names are taken from a scan.
+void Builder::scanAfterIndexed() {
+  if (movi_->size < 4) return;
+  const uint64_t moviEnd = movi_->data + movi_->size;
+  uint64_t indexedEnd = movi_->data + 4;
+  for (const AviSample& s : out_.samples) {
+    if (s.size == 0 || s.offset < 8) continue;
+    const uint64_t end = s.offset + s.size + (s.size & 1);
+    if (end <= moviEnd) indexedEnd = std::max(indexedEnd, end);
+  }
+  if (moviEnd - indexedEnd < 8) return;
+  const size_t before = out_.samples.size();
+  scanMovi(indexedEnd, moviEnd, 0);
+  // Chunks the scan adds carry no keyframe flags.
+  if (out_.samples.size() > before) out_.keyframesKnown = false;
 }
 
 void Builder::scanMovi(uint64_t begin, uint64_t end, int depth) {

@@ -3,6 +3,7 @@
 // and bitmap format, and builds a table of the stream's samples from the OpenDML index
 // ('indx' super index with 'ix##' chunks, across 'AVIX' extensions), the AVI 1.0 'idx1'
 // index (offsets relative to 'movi' or absolute, detected), or a scan of the 'movi' lists.
+// Chunks an idx1 index does not reach (an index cut short) are found by scanning after its end.
 // All offsets are 64-bit and every one is checked against the span before use.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,8 @@ inline constexpr const char* Format = "Failed to get AVI stream format";
 inline constexpr const char* StartStream = "Failed to start AVI stream";
 inline constexpr const char* StartDecompression = "Failed to start AVI decompression";
 inline constexpr const char* Decompress = "Failed to decompress AVI frame";
+inline constexpr const char* NoFrames = "The video holds no frames";
+inline constexpr const char* Shrunk = "Failed to decompress AVI frame: the file has become shorter since it was opened";
 }  // namespace avierr
 
 constexpr uint32_t FourCC(char a, char b, char c, char d) {

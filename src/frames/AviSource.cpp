@@ -31,7 +31,10 @@ std::optional<size_t> AviSourceBase::sampleToShow(int32_t frame) const {
 
 const uint8_t* AviSourceBase::sampleBytes(size_t k) const {
   const uint8_t* p = avi_.sampleData(bytes_.data, bytes_.size, k);
-  if (!p) throw px::PelinoxaError(avierr::Decompress);
+  if (!p) throw px::PelinoxaError(std::string(avierr::Decompress) + ": its data lie past the end of the file");
+  // A capture being written or cut by another program may have shrunk since it was mapped.
+  if (!bytes_.path.empty() && !avi_.sampleData(bytes_.data, LiveSize(bytes_), k))
+    throw px::PelinoxaError(avierr::Shrunk);
   return p;
 }
 

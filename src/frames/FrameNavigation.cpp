@@ -57,12 +57,20 @@ void FrameNavigation::PreviewSliderChange() {
   const int current = CurrentFrame();
   if (c_.SelectFrameswindow.visible() && current < c_.SelectFramesChecklist.count())
     c_.SelectFramesChecklist.setItemIndex(current);
-  if (in_.stillInput()) {
-    const std::string& path = table_.fileNames[current];
-    source_.ReadStillFrame(path, in_.InputKind);
-    s_.form.setCaption(KindCaptionPrefix(in_.InputKind) + path);
-  } else if (in_.AviFileName != "none" && !in_.AviPath.empty()) {
-    source_.ReadAvi(in_.AviPath, current);
+  bool unreadable = false;
+  try {
+    if (in_.stillInput()) {
+      const std::string& path = table_.fileNames[current];
+      s_.form.setCaption(KindCaptionPrefix(in_.InputKind) + path);
+      source_.ReadStillFrame(path, in_.InputKind);
+    } else if (in_.AviFileName != "none" && !in_.AviPath.empty()) {
+      source_.ReadAvi(in_.AviPath, current);
+    }
+  } catch (const std::exception&) {
+    // A frame a run already left out as unreadable shows as such; others report the error.
+    if (!table_[current].Dropped) throw;
+    unreadable = true;
+    source_.preview().fill(ui::colors::Black);
   }
   RefreshCaption();
   ShowUseSign(current);
@@ -70,7 +78,7 @@ void FrameNavigation::PreviewSliderChange() {
     ui::Canvas canvas(source_.preview());
     canvas.brush.style = ui::BrushStyle::Clear;
     canvas.fontColor = ui::colors::Red;
-    canvas.textOut(0, 10, "Dropped Frame");
+    canvas.textOut(0, 10, unreadable ? "Unreadable Frame" : "Dropped Frame");
     source_.ShowPreview();
   }
 }

@@ -7,6 +7,7 @@
 #include "base/Numbers.h"
 #include "formats/FitsReader.h"
 #include "formats/Jpeg.h"
+#include "frames/FileCheck.h"
 #include "frames/VideoSource.h"
 #include "ui/BmpCodec.h"
 
@@ -115,13 +116,22 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
       in_.DroppedFramesSeen = true;
     }
 
-    if (!ahead_.Take(video.get(), i, pic)) video->decodeFrame(i, pic);
+    const bool run = pass && (in_.AlignPass || in_.StackPass);
+    bool readable = true;
+    try {
+      if (!ahead_.Take(video.get(), i, pic)) video->decodeFrame(i, pic);
+    } catch (const std::exception& e) {
+      if (!run) throw;
+      readable = false;
+      SkipUnreadable(i, e.what());
+    }
     // During a pass the next frame in use decodes while this one is worked on.
-    if (pass && (in_.AlignPass || in_.StackPass)) {
+    if (run) {
       int next = i + 1;
       while (next <= last && next < MaxFrames && table_[next].Excluded == 1) ++next;
       if (next <= last && next < MaxFrames) ahead_.Start(video, next);
     }
+    if (!readable) continue;
     if (single) {
       in_.SourceWidth = pic.width();
       in_.SourceHeight = pic.height();
@@ -140,7 +150,67 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
   }
 }
 
+bool FrameSource::ReadRunStill(int frame, InputKind kind) {
+  try {
+    ReadStillFrame(table_.fileNames[frame], kind);
+    return true;
+  } catch (const std::exception& e) {
+    SkipUnreadable(frame, e.what());
+    return false;
+  }
+}
+
+void FrameSource::SkipUnreadable(int frame, const std::string& reason) {
+  if (frame < 0 || frame >= MaxFrames) return;
+  FrameRecord& rec = table_[frame];
+  if (rec.Excluded == 0 && in_.SelectedCount > 0) --in_.SelectedCount;
+  rec.Excluded = 1;
+  rec.Dropped = 1;
+  if (frame < c_.SelectFramesChecklist.count()) {
+    c_.SelectFramesChecklist.setText(frame, in_.stillInput() ? px::ExtractFileName(table_.fileNames[frame]) +
+                                                                   " (unreadable)"
+                                                             : std::string("unreadable frame"));
+    c_.SelectFramesChecklist.setState(frame, ui::CheckState::Grayed);
+  }
+  for (const UnreadableFrame& u : in_.UnreadableFrames)
+    if (u.frame == frame) return;
+  in_.UnreadableFrames.push_back({frame, reason});
+}
+
+std::string FrameSource::UnreadableReport() const {
+  const auto& list = in_.UnreadableFrames;
+  if (list.empty()) return {};
+  std::string text = std::to_string(list.size()) + (list.size() == 1 ? " frame" : " frames") +
+                     " could not be read and " + (list.size() == 1 ? "was" : "were") + " left out" +
+                     (in_.stillInput() ? std::string(":") : " of " + in_.AviFileName + ":");
+  constexpr size_t kNamed = 12;
+  for (size_t k = 0; k < list.size() && k < kNamed; ++k) {
+    const UnreadableFrame& u = list[k];
+    // Still-frame reasons name their file.
+    text += "\n" + (in_.stillInput() ? u.reason : "frame " + std::to_string(u.frame + 1) + ": " + u.reason);
+  }
+  if (list.size() > kNamed) text += "\n... and " + std::to_string(list.size() - kNamed) + " more";
+  return text;
+}
+
+void FrameSource::ReportUnreadable() {
+  const std::string text = UnreadableReport();
+  if (!text.empty()) s_.ui.messageBox(text, ui::MsgKind::Warning, ui::ButtonsOK);
+}
+
 void FrameSource::ReadStillFrame(const std::string& path, InputKind kind) {
+  try {
+    ReadStillFrameFile(path, kind);
+  } catch (const px::PelinoxaError& e) {
+    // Reader texts speak of the data; the user needs to know which file.
+    const std::string text = e.what();
+    if (text.find(path) != std::string::npos) throw;
+    throw px::PelinoxaError(text + " (\"" + path + "\")");
+  }
+}
+
+void FrameSource::ReadStillFrameFile(const std::string& path, InputKind kind) {
+  RequireReadableFile(path);
   ui::Bitmap24& pic = preview();
   switch (kind) {
     case ikFits:
@@ -158,9 +228,9 @@ void FrameSource::ReadStillFrame(const std::string& path, InputKind kind) {
       // The picture loader of BMP input picks the reader by the file's extension, so a
       // sequence chosen with the BMP filter may hold JPEG, FITS or TIFF files too.
       std::string ext = px::LowerCase(px::ExtractFileExt(path));
-      if (ext == ".jpg" || ext == ".jpeg") return ReadStillFrame(path, ikJpeg);
-      if (ext == ".fit" || ext == ".fits" || ext == ".fts") return ReadStillFrame(path, ikFits);
-      if (ext == ".tif" || ext == ".tiff") return ReadStillFrame(path, ikTiff);
+      if (ext == ".jpg" || ext == ".jpeg") return ReadStillFrameFile(path, ikJpeg);
+      if (ext == ".fit" || ext == ".fits" || ext == ".fts") return ReadStillFrameFile(path, ikFits);
+      if (ext == ".tif" || ext == ".tiff") return ReadStillFrameFile(path, ikTiff);
       px::MappedFile m(path);
       ui::DecodeBmpInto(m.data(), m.size(), pic);
       break;
@@ -174,10 +244,8 @@ void FrameSource::ReadStillFrame(const std::string& path, InputKind kind) {
 namespace frames {
 
 void FrameSource::ReadFitsFrame(const std::string& path) {
-  if (!px::FileExists(path)) {
-    s_.ui.setCursor(ui::Cursor::Normal);
-    return;
-  }
+  // A failed read must not leave the previous frame's values to be taken for this one.
+  RequireReadableFile(path);
   s_.ui.setCursor(ui::Cursor::Busy);
   formats::FitsFrameInfo info;
   try {
@@ -188,13 +256,8 @@ void FrameSource::ReadFitsFrame(const std::string& path) {
           return formats::PlaneRef{planes_.FitsPlane.Data(), planes_.FitsPlane.stride()};
         },
         preview());
-  } catch (const px::PelinoxaError& e) {
+  } catch (...) {
     s_.ui.setCursor(ui::Cursor::Normal);
-    // An unsupported depth is reported and the preview stays as it was; the run goes on.
-    if (std::string(e.what()) == "unsupported fits format") {
-      s_.ui.showMessage(e.what());
-      return;
-    }
     throw;
   }
   in_.ImageWidth = in_.FrameWidth = info.width;

@@ -34,7 +34,7 @@ class FrameSource {
   std::function<void()> AccumulateFrame;
   // FITS frame: the values into FitsPlane, a grey preview, the frame sizes (at most 4096) and
   // the channel from the file name; a luminance file shows "Use Luminance (fits)" and checks
-  // both LRGB boxes. A missing file changes nothing.
+  // both LRGB boxes. A missing or unreadable file throws and leaves plane and preview as they were.
   void ReadFitsFrame(const std::string& path);
   // TIFF frame: loaded into OutputBitmap48 (display picture and 16-bit samples), the preview a
   // copy of it, the frame sizes clamped to 4096.
@@ -47,6 +47,20 @@ class FrameSource {
   // Reads one still frame by the reader of `kind` into the preview (24 bits per pixel). For BMP
   // and JPEG the caller takes the preview's size; FITS and TIFF readers set the sizes.
   void ReadStillFrame(const std::string& path, InputKind kind);
+
+  // Reads still frame `frame` of the table for a run; a frame that cannot be read is skipped
+  // (see SkipUnreadable) and false returned.
+  bool ReadRunStill(int frame, InputKind kind);
+
+  // A frame that cannot be read during a run is left out like a dropped frame: excluded for
+  // good, grey in the frame list, and noted with the reason for the report at the run's end.
+  void SkipUnreadable(int frame, const std::string& reason);
+  // Forgets the frames noted by earlier runs.
+  void BeginRun() { in_.UnreadableFrames.clear(); }
+  // The end-of-run report naming the skipped frames; empty when none was skipped.
+  std::string UnreadableReport() const;
+  // Shows the report (a warning) when frames were skipped.
+  void ReportUnreadable();
 
   // Runs the per-frame step on the frame now in the preview, once or (de-interlacing) once per
   // field; `reload` puts the frame back into the preview before the second field.
@@ -65,6 +79,7 @@ class FrameSource {
 
  private:
   void RunPerFrameStep();
+  void ReadStillFrameFile(const std::string& path, InputKind kind);
   ui::Services& s_;
   FrameTable& table_;
   InputState& in_;

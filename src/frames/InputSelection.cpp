@@ -4,6 +4,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "frames/FileCheck.h"
 #include "frames/VideoSource.h"
 
 namespace frames {
@@ -147,8 +148,10 @@ void InputSelection::SelectFileButtonClick() {
     return;
   }
   const std::string& firstName = res.files.front();
-  if (!px::FileExists(firstName)) {
-    s_.ui.messageBox("non existing file :" + firstName, ui::MsgKind::Error, ui::ButtonsOK);
+  if (const std::string why = UnreadableFileReason(firstName); !why.empty()) {
+    s_.ui.messageBox(why == "no such file" ? "non existing file :" + firstName
+                                           : "Cannot read \"" + firstName + "\": " + why,
+                     ui::MsgKind::Error, ui::ButtonsOK);
     return;
   }
 
@@ -183,6 +186,12 @@ bool InputSelection::ReadVideo(const std::string& path) {
   std::string dir = px::ExtractFileDir(full);
   source_.ReadAvi(full, 0);
   in_.FrameCount = source_.Video(full)->frameCount();
+  if (in_.SourceWidth > MaxImageSide || in_.SourceHeight > MaxImageSide)
+    s_.ui.messageBox("The video " + full + " is " + std::to_string(in_.SourceWidth) + "x" +
+                         std::to_string(in_.SourceHeight) + " pixels; only the top-left " +
+                         std::to_string(in_.ImageWidth) + "x" + std::to_string(in_.ImageHeight) +
+                         " part of every frame is used (at most " + std::to_string(MaxImageSide) + " pixels a side).",
+                     ui::MsgKind::Warning, ui::ButtonsOK);
 
   in_.InputDir = dir;
   c_.DirectoryListBox1.setText(dir);

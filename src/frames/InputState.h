@@ -2,6 +2,7 @@
 // What the program knows about its current input and the flags its long runs share.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace frames {
 
@@ -10,6 +11,12 @@ enum InputKind : int { ikAvi = 0, ikBmp = 1, ikFits = 2, ikJpeg = 3, ikTiff = 4 
 // Caption prefixes of the main window per input kind.
 const char* KindCaptionPrefix(InputKind k);   // "Pelinoxa processing BMP: " ...
 const char* KindPluralPrefix(InputKind k);    // "Pelinoxa processing BMPs: " ...
+
+// A frame left out of a run because it could not be read, and the reader's reason.
+struct UnreadableFrame {
+  int32_t frame = 0;
+  std::string reason;
+};
 
 struct InputState {
   frames::InputKind InputKind = ikAvi;
@@ -27,6 +34,7 @@ struct InputState {
   int32_t CurrentFrameIndex = 0;
   bool CancelRequested = false;
   bool DroppedFramesSeen = false;
+  std::vector<UnreadableFrame> UnreadableFrames;  // found since the current run began
   bool PreviewClickLock = false;
   bool AlignPass = false;
   bool StackPass = false;

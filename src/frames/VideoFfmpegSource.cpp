@@ -78,7 +78,7 @@ class FfmpegContainerSource final : public VideoSource {
 
 int FfmpegContainerSource::Read(void* opaque, uint8_t* buf, int size) {
   auto* self = static_cast<FfmpegContainerSource*>(opaque);
-  int64_t left = static_cast<int64_t>(self->bytes_.size) - self->pos_;
+  int64_t left = static_cast<int64_t>(LiveSize(self->bytes_)) - self->pos_;
   if (left <= 0) return AVERROR_EOF;
   int n = static_cast<int>(std::min<int64_t>(size, left));
   std::memcpy(buf, self->bytes_.data + self->pos_, static_cast<size_t>(n));
@@ -160,7 +160,7 @@ void FfmpegContainerSource::buildFrameTable() {
     }
     av_packet_unref(pkt_);
   }
-  if (packets.empty()) Fail(avierr::StartStream);
+  if (packets.empty()) Fail(avierr::NoFrames);
   std::sort(packets.begin(), packets.end(), [](const Entry& a, const Entry& b) { return a.ts < b.ts; });
   packets.erase(std::unique(packets.begin(), packets.end(), [](const Entry& a, const Entry& b) { return a.ts == b.ts; }),
                 packets.end());

@@ -20,10 +20,20 @@ namespace frames {
 // Bytes a source reads from; `owner` keeps them alive (a mapping, a vector, or nothing when
 // the caller guarantees their lifetime).
 struct VideoBytes {
+  VideoBytes() = default;
+  VideoBytes(const uint8_t* d, size_t n, std::shared_ptr<const void> o = nullptr)
+      : data(d), size(n), owner(std::move(o)) {}
   const uint8_t* data = nullptr;
   size_t size = 0;
   std::shared_ptr<const void> owner;
+  // For a mapped file: its path, and the slot guarding the mapping (MapGuard.h), or -1.
+  std::string path;
+  int guardSlot = -1;
 };
+
+// The bytes that can still be read: for a mapped file, no more than the file holds now
+// (another program may have shortened it since it was mapped).
+size_t LiveSize(const VideoBytes& bytes);
 
 class VideoSource {
  public:
@@ -49,7 +59,10 @@ class VideoSource {
 
 // Opens a video file: RIFF AVI files through the native reader (uncompressed formats) or the
 // native index with an FFmpeg decoder (compressed formats); anything else through FFmpeg's
-// demuxers. Throws "Failed to open AVI file" when the file cannot be read or recognised.
+// demuxers. Throws "Failed to open AVI file" when the file cannot be read or recognised. The
+// texts of errors raised when opening a file end with the file's name in brackets and
+// parentheses, e.g. `Failed to open AVI file: permission denied ("/a/b.avi")`. A read of a
+// file another program has shortened meanwhile throws avierr::Shrunk instead of crashing.
 std::unique_ptr<VideoSource> OpenVideo(const std::string& path);
 
 // The same over bytes in memory.

@@ -70,6 +70,7 @@ void RegistrationController::RegistrationPass() {
     const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
     const bool interlaced = ic.Interlaced.checked(), horizontal = ic.InterlaceHoriz.checked();
     int count = 0;
+    const int runWidth = in.FrameWidth, runHeight = in.FrameHeight;
     for (int q = 0; q <= last; ++q) {
       if (table[q].Excluded) continue;
       // A cancelled run stops here; the frames measured so far keep their values.
@@ -77,8 +78,12 @@ void RegistrationController::RegistrationPass() {
       ++count;
       if (in.SelectedCount > 0) s_.progress.setProgress(px::Round(100.0 * count / in.SelectedCount));
       const std::string& path = table.fileNames[q];
-      x_.source.ReadStillFrame(path, in.InputKind);
+      if (!x_.source.ReadRunStill(q, in.InputKind)) continue;
       const ui::Bitmap24& pic = x_.source.preview();
+      if (sizeNote_.empty() && (pic.width() != runWidth || pic.height() != runHeight))
+        sizeNote_ = "The frames differ in size: " + path + " is " + std::to_string(pic.width()) + "x" +
+                    std::to_string(pic.height()) + ", the first frame " + std::to_string(runWidth) + "x" +
+                    std::to_string(runHeight) + ".";
       if (pic.width() < in.FrameWidth) in.FrameWidth = in.ImageWidth = pic.width();
       if (pic.height() < in.FrameHeight) in.FrameHeight = in.ImageHeight = pic.height();
       s_.form.setCaption(frames::KindCaptionPrefix(in.InputKind) + path);
@@ -91,7 +96,7 @@ void RegistrationController::RegistrationPass() {
         frames::RebuildField(x_.source.preview(), 0, horizontal, in.FrameWidth, in.FrameHeight);
         RegisterFrame();
         in.FieldIndex = 1;
-        x_.source.ReadStillFrame(path, in.InputKind);
+        if (!x_.source.ReadRunStill(q, in.InputKind)) continue;
         frames::RebuildField(x_.source.preview(), 1, horizontal, in.FrameWidth, in.FrameHeight);
         RegisterFrame();
       } else {
@@ -170,6 +175,7 @@ void RegistrationController::AlignallButtonClick() {
   inRun_ = true;
   lastDisplay_ = -1e18;
   RunScope scope{in.AlignPass, inRun_, s_.ui};
+  x_.source.BeginRun();
   PrepareCrops();
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   st_.BoxX = st_.HotX - n / 2;
@@ -179,6 +185,7 @@ void RegistrationController::AlignallButtonClick() {
   RestoreReferenceFrame();
   SetWholeFrameReference(image1_);  // at the precision this run's options ask for
   droppedSeen_ = false;
+  sizeNote_.clear();
   secondPass_ = false;
   std::fill(coarseKept_.begin(), coarseKept_.end(), 0);
   // 8. Every frame in use; then, with a reference made of the best frames, every frame again.
@@ -197,6 +204,11 @@ void RegistrationController::AlignallButtonClick() {
   }
   inRun_ = false;
   c_.AlignImage.invalidate();
+  if (!sizeNote_.empty())
+    s_.ui.messageBox(sizeNote_ + " Every frame is cut to the common part of " + std::to_string(in.FrameWidth) + "x" +
+                         std::to_string(in.FrameHeight) + ".",
+                     ui::MsgKind::Warning, ui::ButtonsOK);
+  x_.source.ReportUnreadable();
 
   // 9.
   c_.Allignallbutton.setFocus();

@@ -4,6 +4,7 @@
 // the reference box and the reference image around the feature, so the second pass, the
 // registration difference and the optimizer all compare against it.
 #include <algorithm>
+#include <exception>
 #include <numeric>
 
 #include "base/Numbers.h"
@@ -41,7 +42,14 @@ bool RegistrationController::ReferenceFromBestFrames() {
   for (const int f : best) {
     const int fl = left + table[f].ShiftX, ft = top + table[f].ShiftY;
     const bool kept = CropCovers(f, fl, ft, fl + side, ft + side);
-    if (!kept) LoadFrameForShow(f);
+    if (!kept) {
+      // A frame that read well a moment ago and fails now is simply left out of the average.
+      try {
+        LoadFrameForShow(f);
+      } catch (const std::exception&) {
+        continue;
+      }
+    }
     const ui::Bitmap24& pic = x_.source.preview();
     const int w = std::min(in.ImageWidth, pic.width()), h = std::min(in.ImageHeight, pic.height());
     for (int j = 0; j < side; ++j) {

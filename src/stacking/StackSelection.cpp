@@ -94,7 +94,8 @@ void StackingController::ShowCutoffFrame(int rank) {
   } catch (const std::exception& e) {
     in.StackPass = stackPass;
     in.AlignPass = alignPass;
-    s_.ui.showError(e.what());
+    // A frame a run left out as unreadable has been reported already.
+    if (!d_.table[f].Dropped) s_.ui.showError(e.what());
     return;
   }
   in.StackPass = stackPass;

@@ -158,7 +158,7 @@ void StackingController::StackButtonClick() {
   st_.StackedCount = n;
   st_.SliderAtStack = c_.StackSlider.value();
   st_.LumiChannelSeen = false;
-  readErrorShown_ = false;
+  d_.source.BeginRun();
 
   bool go = true;
   if (n == 1 && !in.SingleImage)
@@ -175,9 +175,15 @@ void StackingController::StackButtonClick() {
       c_.StackInfoLabel.setCaption(infoText_);
       s_.ui.processEvents();
       if (in.CancelRequested) break;
-      ReadStackFrame(t.ranks[k].FrameIndex);
+      if (!ReadStackFrame(t.ranks[k].FrameIndex)) {
+        // Left out: the stack holds one frame fewer.
+        --j;
+        st_.StackedCount = std::max(st_.StackedCount - 1, 0);
+        continue;
+      }
       if (j < frames::MaxFrames) t.ranks[j].StackQuality = MeasureStackQuality();
     }
+    d_.source.ReportUnreadable();
     StackSliderChange();
     // Final size: resampling keeps one more column and row, which stay 0.
     if (drizzle) {
@@ -215,7 +221,7 @@ void StackingController::StackButtonClick() {
 }
 
 // Delivers one frame through the frame source, which runs AccumulateFrame once or per field.
-void StackingController::ReadStackFrame(int frame) {
+bool StackingController::ReadStackFrame(int frame) {
   auto& in = d_.input;
   frame_ = frame;
   in.CurrentFrameIndex = frame;
@@ -229,10 +235,11 @@ void StackingController::ReadStackFrame(int frame) {
       d_.source.RunFrameSteps(in.FrameWidth, in.FrameHeight, read);
     }
   } catch (const std::exception& e) {
-    // A frame that cannot be read adds nothing; the run goes on, telling the user once.
-    if (!readErrorShown_) s_.ui.showError(e.what());
-    readErrorShown_ = true;
+    // A frame that cannot be read adds nothing; the run goes on and names it at the end.
+    d_.source.SkipUnreadable(frame, e.what());
+    return false;
   }
+  return true;
 }
 
 AccumulateOptions StackingController::MakeOptions() {

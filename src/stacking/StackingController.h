@@ -101,7 +101,7 @@ class StackingController {
   void DrawStackGraph();
   void ShowCutoffFrame(int rank);
   void ToggleStackLine(int line);
-  void ReadStackFrame(int frame);
+  bool ReadStackFrame(int frame);  // false: the frame could not be read and was left out
   AccumulateOptions MakeOptions();
   void FinishStack(int width, int height);
   void SetScrollPositions(int width, int height);
@@ -124,7 +124,6 @@ class StackingController {
   int runWidth_ = 0, runHeight_ = 0;      // W x H of the run (step 2)
   int planeWidth_ = 0, planeHeight_ = 0;  // allocated stack size
   bool runDrizzle_ = false, runResample_ = false;
-  bool readErrorShown_ = false;
   double factor_ = 1;
   int filterIndex_ = 3;
   std::string infoText_;           // "Stacking j of n", kept to reuse its storage

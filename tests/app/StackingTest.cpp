@@ -159,15 +159,31 @@ TEST_F(StackingTest, CancelKeepsAndNormalisesWhatWasAdded) {
   EXPECT_EQ(ui.cursor(), ui::Cursor::Normal);
 }
 
-TEST_F(StackingTest, VanishedFramesAreReportedOnceAndTheRestIsStacked) {
+TEST_F(StackingTest, VanishedFramesAreNamedOnceAtTheEndAndTheRestIsStacked) {
   SelectSequence(4, 16, 12);
   Rank(4, 3);
-  px::DeleteFileIfExists(table().fileNames[1]);
-  px::DeleteFileIfExists(table().fileNames[2]);
+  const std::string gone1 = table().fileNames[1], gone2 = table().fileNames[2];
+  px::DeleteFileIfExists(gone1);
+  px::DeleteFileIfExists(gone2);
+  ui.messages.clear();
   Stack();
-  int errors = 0;
-  for (auto& m : ui.messages) errors += m.kind == ui::MsgKind::Error;
-  EXPECT_EQ(errors, 1);
+  int errors = 0, warnings = 0;
+  std::string report;
+  for (auto& m : ui.messages) {
+    errors += m.kind == ui::MsgKind::Error;
+    if (m.kind == ui::MsgKind::Warning) {
+      ++warnings;
+      report = m.text;
+    }
+  }
+  EXPECT_EQ(errors, 0);
+  EXPECT_EQ(warnings, 1);
+  EXPECT_EQ(report.rfind("2 frames could not be read and were left out:", 0), 0u) << report;
+  EXPECT_NE(report.find(gone1 + "\": no such file"), std::string::npos) << report;
+  EXPECT_NE(report.find(gone2 + "\": no such file"), std::string::npos) << report;
+  EXPECT_EQ(table()[1].Excluded, 1);
+  EXPECT_EQ(table()[2].Excluded, 1);
+  EXPECT_EQ(st().StackedCount, 2);
   EXPECT_TRUE(st().StackExists);
   EXPECT_EQ(Cov(5, 5), 2.0f);
   EXPECT_NEAR(planes().StackPlanes[1].Get(5, 5), 60.0f, 1e-3);

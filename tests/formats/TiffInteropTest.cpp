@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "formats/TiffBitmap.h"
 #include "support/TestSupport.h"
 
@@ -117,8 +118,12 @@ TEST(TiffInterop, ImageMagickAndTiffcpVariants_ReadExactly) {
     ASSERT_EQ(Sh(im + " " + pnm + " " + c.magick + " -compress none " + base, &out), 0) << out;
     std::vector<std::pair<std::string, std::string>> variants = {
         {"", ""}, {"none", "-c none"}, {"lzw", "-c lzw"}, {"bigendian", "-B -c none"},
-        {"strips", "-r 3"}, {"lzw-strips-be", "-c lzw -r 5 -B"}};
-    if (c.predictor) variants.push_back({"lzw2", "-c lzw:2 -r 4"});
+        {"strips", "-r 3"}, {"lzw-strips-be", "-c lzw -r 5 -B"},
+        {"zip", "-c zip"}, {"zip-strips-be", "-c zip -r 5 -B"}, {"packbits", "-c packbits -r 7"}};
+    if (c.predictor) {
+      variants.push_back({"lzw2", "-c lzw:2 -r 4"});
+      variants.push_back({"zip2", "-c zip:2 -r 4"});
+    }
     variants.push_back({"magick-lzw", ""});
     for (const auto& [tag, opts] : variants) {
       std::string file = base;
@@ -134,6 +139,24 @@ TEST(TiffInterop, ImageMagickAndTiffcpVariants_ReadExactly) {
       ExpectPicture(bm, pic, c.grey, c.bufferBits, std::string(c.name) + " " + tag);
     }
   }
+}
+
+TEST(TiffInterop, JpegCompressedTiff_IsRefusedByName) {
+  const std::string im = pxtest::ImageMagick();
+  if (im.empty()) GTEST_SKIP() << "ImageMagick not installed";
+  TempDir dir;
+  WritePnm(dir.file("p.ppm"), Picture(0), false, false);
+  std::string out;
+  ASSERT_EQ(Sh(im + " " + dir.file("p.ppm") + " -compress jpeg " + dir.file("j.tif"), &out), 0) << out;
+  TTIFFBitMap bm;
+  try {
+    bm.LoadTiff(dir.file("j.tif"));
+    ADD_FAILURE() << "a JPEG-compressed TIFF was read";
+  } catch (const px::PelinoxaError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "TIFF files compressed with JPEG cannot be read (only uncompressed, LZW, Deflate and PackBits)");
+  }
+  EXPECT_EQ(bm.display.width(), 0);
 }
 
 TEST(TiffInterop, LibtiffLzwOfALargeImage_SpansManyClearCodes) {

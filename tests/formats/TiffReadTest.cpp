@@ -196,7 +196,7 @@ TEST(TiffRead, TooTallImage_IsRefusedWithItsSize) {
   std::string e = LoadError(TiffBuilder().image(1, 8194, 8, 1, 1).strip({1}).build());
   EXPECT_NE(e.find("too tall"), std::string::npos) << e;
   EXPECT_NE(e.find("8194"), std::string::npos) << e;
-  EXPECT_EQ(LoadError(TiffBuilder().image(1, 8193, 8, 1, 1).strip({1}).build()), "");
+  EXPECT_EQ(LoadError(TiffBuilder().image(1, 8193, 8, 1, 1).strip(std::vector<uint8_t>(8193, 1)).build()), "");
 }
 
 TEST(TiffRead, HugeWidth_IsRefusedBeforeAllocating) {
@@ -217,19 +217,35 @@ TEST(TiffRead, DirectoryOutsideTheFile_IsAnError) {
   EXPECT_NE(LoadError(g), "");
 }
 
-TEST(TiffRead, StripOutsideTheFile_LeavesItsRowsBlack) {
-  TTIFFBitMap a = Load(TiffBuilder().image(2, 2, 8, 1, 1, 1, 1).field(273, 4, {8, 100000}).field(279, 4, {2, 2})
-                           .build());
-  EXPECT_EQ(a.display.height(), 2);
-  EXPECT_EQ(a.display.pixel(1, 1), Color(0, 0, 0));
+// Partial pictures are refused with the reason, never shown with black rows.
+TEST(TiffRead, MissingOrShortStrips_AreReportedAsTruncated) {
+  EXPECT_EQ(LoadError(TiffBuilder().image(2, 2, 8, 1, 1, 1, 1).field(273, 4, {8, 100000}).field(279, 4, {2, 2})
+                          .build()),
+            "TIFF file is truncated: strip 2 of 2 lies past the end of the file");
+  // A 2 x 2 strip with only three bytes in the file.
+  EXPECT_EQ(LoadError(TiffBuilder().image(2, 2, 8, 1, 1).strip({9, 8, 7}).build()),
+            "TIFF file is truncated: strip 1 of 1 gives 3 of its 4 bytes");
+  // No strips at all, and one one-row strip for two rows.
+  EXPECT_EQ(LoadError(TiffBuilder().image(2, 2, 8, 1, 1).build()),
+            "TIFF file is truncated: its strips hold 0 of its 2 rows");
+  EXPECT_EQ(LoadError(TiffBuilder().image(2, 2, 8, 1, 1, 1, 1).field(273, 4, {8}).field(279, 4, {2}).build()),
+            "TIFF file is truncated: its strips hold 1 of its 2 rows");
 }
 
-TEST(TiffRead, StripShorterThanItsRows_FillsWhatIsThere) {
-  // A 2 x 2 strip with only three bytes in the file: the last pixel stays black.
-  std::vector<uint8_t> f = TiffBuilder().image(2, 2, 8, 1, 1).strip({9, 8, 7}).build();
-  TTIFFBitMap t = Load(f);
-  EXPECT_EQ(t.display.pixel(0, 1).r, 7);
-  EXPECT_EQ(t.display.pixel(1, 1).r, 0);
+TEST(TiffRead, CompressedStripByteCountsThatLie_AreReadOnToTheRowsEnd) {
+  // A byte count of 1 for an LZW strip whose data are all in the file: the code stream says
+  // where it ends. Uncompressed data carry no such end, so a short count is truncation.
+  std::vector<uint8_t> px = {9, 8, 7, 6};
+  EXPECT_EQ(LoadError(TiffBuilder().raw(px).image(2, 2, 8, 1, 1).field(273, 4, {8}).field(279, 4, {1}).build()),
+            "TIFF file is truncated: strip 1 of 1 gives 1 of its 4 bytes");
+  std::vector<uint8_t> packed = formats::LzwEncode(px.data(), px.size());
+  TTIFFBitMap lzw =
+      Load(TiffBuilder().raw(packed).image(2, 2, 8, 1, 1, 5).field(273, 4, {8}).field(279, 4, {1}).build());
+  EXPECT_EQ(lzw.display.pixel(1, 1).r, 6);
+  // An LZW strip whose stream ends early is refused.
+  packed.resize(packed.size() / 2);
+  std::string e = LoadError(TiffBuilder().image(2, 2, 8, 1, 1, 5).strip(packed).build());
+  EXPECT_EQ(e.rfind("TIFF file is truncated: strip 1 of 1 gives ", 0), 0u) << e;
 }
 
 TEST(TiffRead, StripTableOutsideTheFile_IsAnError) {
@@ -245,30 +261,33 @@ TEST(TiffRead, StripTableOutsideTheFile_IsAnError) {
   EXPECT_NE(LoadError(h).find("outside the file"), std::string::npos);
 }
 
-TEST(TiffRead, NoStripsAtAll_GivesABlackImage) {
-  TTIFFBitMap t = Load(TiffBuilder().image(2, 2, 8, 1, 1).build());
-  EXPECT_EQ(t.display.width(), 2);
-  EXPECT_EQ(t.display.pixel(1, 1), Color(0, 0, 0));
-}
-
-TEST(TiffRead, ManyLzwStripsSharingOneJunkStream_FinishQuickly) {
+TEST(TiffRead, ManyLzwStripsSharingOneJunkStream_AreRefusedQuickly) {
   // 8000 one-row strips all pointing at the same 2 MB of Clear codes: the work per strip is
   // bounded by its own size, not by the stream's.
   std::vector<uint8_t> clears;
   for (int i = 0; i < (1 << 21) / 9; ++i) clears.insert(clears.end(), {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01, 0x00});
   const uint32_t n = 8000;
-  TTIFFBitMap t = Load(TiffBuilder().raw(clears).image(4, n, 8, 1, 1, 5, 1)
-                           .field(273, 4, std::vector<uint32_t>(n, 8))
-                           .field(279, 4, std::vector<uint32_t>(n, uint32_t(clears.size())))
-                           .build());
-  EXPECT_EQ(t.display.height(), int(n));
-  EXPECT_EQ(t.display.pixel(3, n - 1), Color(0, 0, 0));
+  std::string e = LoadError(TiffBuilder().raw(clears).image(4, n, 8, 1, 1, 5, 1)
+                                .field(273, 4, std::vector<uint32_t>(n, 8))
+                                .field(279, 4, std::vector<uint32_t>(n, uint32_t(clears.size())))
+                                .build());
+  EXPECT_EQ(e, "TIFF file is truncated: strip 1 of 8000 gives 0 of its 4 bytes");
 }
 
-TEST(TiffRead, UnsupportedCompression_LeavesTheImageBlack) {
-  TTIFFBitMap t = Load(TiffBuilder().image(2, 1, 8, 3, 2, 7).strip({1, 2, 3, 4, 5, 6}).build());
-  EXPECT_EQ(t.display.width(), 2);
-  EXPECT_EQ(t.display.pixel(0, 0), Color(0, 0, 0));
+TEST(TiffRead, UnsupportedCompression_IsRefusedByName) {
+  EXPECT_EQ(LoadError(TiffBuilder().image(2, 1, 8, 3, 2, 7).strip({1, 2, 3, 4, 5, 6}).build()),
+            "TIFF files compressed with JPEG cannot be read (only uncompressed, LZW, Deflate and PackBits)");
+  EXPECT_NE(LoadError(TiffBuilder().image(2, 1, 8, 3, 2, 4).strip({1}).build()).find("CCITT Group 4"),
+            std::string::npos);
+}
+
+TEST(TiffRead, PackBitsLiteralAndRunPackets) {
+  // 3 literal bytes, then 5 times 42, a no-op packet (-128), one literal: two rows of 5.
+  TTIFFBitMap t = Load(TiffBuilder().image(5, 2, 8, 1, 1, 32773)
+                           .strip({2, 1, 2, 3, uint8_t(-4), 42, 0x80, 1, 9, 4, 4})
+                           .build());
+  const int want[10] = {1, 2, 3, 42, 42, 42, 42, 42, 9, 4};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(t.display.pixel(i % 5, i / 5).r, want[i]) << i;
 }
 
 TEST(TiffRead, BadHeader_LeavesTheObjectUnchanged) {

@@ -178,10 +178,10 @@ TEST(AviContainer, EachFailingStep_RaisesItsOwnText) {
   EXPECT_EQ(OpenError(BuildAvi(s)), "Failed to get AVI stream format");
   s = good;
   s.withMovi = false;
-  EXPECT_EQ(OpenError(BuildAvi(s)), "Failed to start AVI stream");
+  EXPECT_EQ(OpenError(BuildAvi(s)), "The video holds no frames");
   s = good;
   s.frames = {Frame{Bytes(8, 0), "01wb"}};
-  EXPECT_EQ(OpenError(BuildAvi(s)), "Failed to start AVI stream");
+  EXPECT_EQ(OpenError(BuildAvi(s)), "The video holds no frames");
   s = good;
   s.strf = Bih(4, 2, 24, FourCC('M', 'J', 'P', 'G'));
   EXPECT_EQ(OpenError(BuildAvi(s)), "Failed to start AVI decompression");
@@ -227,7 +227,8 @@ TEST(AviContainer, ChunkOutsideTheFile_FailsThatFrameOnly) {
   v->decodeFrame(0, out);
   v->decodeFrame(2, out);
   EXPECT_EQ(out, TestPicture(4, 2, 2));
-  EXPECT_EQ(ErrorOf([&] { v->decodeFrame(1, out); }), "Failed to decompress AVI frame");
+  EXPECT_EQ(ErrorOf([&] { v->decodeFrame(1, out); }),
+            "Failed to decompress AVI frame: its data lie past the end of the file");
   // A chunk shorter than a frame fails the same way.
   s.frames[1].data.resize(10);
   auto w = OpenAviNative(Own(BuildAvi(s)));

@@ -199,12 +199,18 @@ TEST(AviFfmpegInterop, FilesWithoutVideo_RaiseTheFixedTexts) {
   pxtest::TempDir dir;
   std::string wav = dir.file("tone.wav");
   ASSERT_EQ(pxtest::Run("ffmpeg -v error -y -f lavfi -i sine=duration=0.2 '" + wav + "'"), 0);
-  EXPECT_EQ(ErrorOf([&] { OpenVideo(wav); }), "Failed to open AVI stream");
+  // Every text names the file.
+  auto named = [&](const std::string& text, const std::string& name) {
+    return text + " (\"" + dir.file(name) + "\")";
+  };
+  EXPECT_EQ(ErrorOf([&] { OpenVideo(wav); }), named("Failed to open AVI stream", "tone.wav"));
   pxtest::WriteText(dir.file("notes.avi"), "these are not the frames you are looking for\n");
-  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("notes.avi")); }), "Failed to open AVI file");
-  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("missing.avi")); }), "Failed to open AVI file");
+  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("notes.avi")); }), named("Failed to open AVI file", "notes.avi"));
+  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("missing.avi")); }),
+            named("Failed to open AVI file: no such file", "missing.avi"));
   pxtest::WriteText(dir.file("empty.avi"), "");
-  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("empty.avi")); }), "Failed to open AVI file");
+  EXPECT_EQ(ErrorOf([&] { OpenVideo(dir.file("empty.avi")); }),
+            named("Failed to open AVI file: the file is empty", "empty.avi"));
 }
 
 TEST(AviFfmpegInterop, DamagedCompressedFiles_OpenOrFailWithAFixedText) {

@@ -190,7 +190,8 @@ std::string ErrorOf(F&& f) {
 inline const std::set<std::string> kTexts = {
     "Failed to open AVI file",         "Failed to open AVI stream",          "Failed to get AVI stream info",
     "Failed to get AVI stream format size", "Failed to get AVI stream format", "Failed to start AVI stream",
-    "Failed to start AVI decompression",    "Failed to decompress AVI frame"};
+    "Failed to start AVI decompression",    "Failed to decompress AVI frame",
+    "The video holds no frames",            "Failed to decompress AVI frame: its data lie past the end of the file"};
 
 // Opens and decodes every frame; returns "" or the first error text met. Any other exception
 // escapes and fails the test.

@@ -76,11 +76,11 @@ TEST_F(VideoSourceCacheTest, LeastRecentlyUsedFile_IsClosedPastTheCapacity) {
 
 TEST_F(VideoSourceCacheTest, MissingOrBrokenFile_RaisesAndCachesNothing) {
   std::string path = dir.file("gone.avi");
-  EXPECT_EQ(ErrorOf([&] { VideoSourceCache::Get(path); }), "Failed to open AVI file");
+  EXPECT_EQ(ErrorOf([&] { VideoSourceCache::Get(path); }), "Failed to open AVI file: no such file (\"" + path + "\")");
   AviSpec empty;
   empty.strf = Bih(8, 6, 24, 0);
   pxtest::WriteBytes(path, BuildAvi(empty));  // no frames at all
-  EXPECT_EQ(ErrorOf([&] { VideoSourceCache::Get(path); }), "Failed to start AVI stream");
+  EXPECT_EQ(ErrorOf([&] { VideoSourceCache::Get(path); }), "The video holds no frames (\"" + path + "\")");
   WriteVideo(path, 2);
   EXPECT_EQ(VideoSourceCache::Get(path)->frameCount(), 2);
 }
