@@ -7,13 +7,13 @@
 namespace registration {
 
 std::optional<DiscCentroid> FindDisc(const ui::Bitmap24& picture, int width, int height, const float* lumR,
-                                     const float* lumG, const float* lumB) {
+                                     const float* lumG, const float* lumB, std::vector<float>& lum) {
   width = std::min(width, picture.width());
   height = std::min(height, picture.height());
   if (width < 16 || height < 16) return std::nullopt;
   constexpr int kStep = 2;
   const int cols = (width + kStep - 1) / kStep, rows = (height + kStep - 1) / kStep;
-  std::vector<float> lum(static_cast<size_t>(cols) * rows);
+  lum.resize(static_cast<size_t>(cols) * rows);
   std::array<int, 1025> histogram{};
   for (int r = 0; r < rows; ++r) {
     const uint8_t* row = picture.row(r * kStep);

@@ -5,6 +5,7 @@
 // refines it.
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "ui/Bitmap24.h"
 
@@ -19,7 +20,8 @@ struct DiscCentroid {
 // height corner of `picture` (luminance by the per-byte tables r, g, b), read on every
 // second row and column. Nothing when the picture holds no isolated object: the bright part
 // touches the picture's edge (a lunar or solar field), or there is no clear object.
+// `scratch` holds the sampled luminance (kept by the caller so that a run allocates nothing).
 std::optional<DiscCentroid> FindDisc(const ui::Bitmap24& picture, int width, int height, const float* lumR,
-                                     const float* lumG, const float* lumB);
+                                     const float* lumG, const float* lumB, std::vector<float>& scratch);
 
 }  // namespace registration

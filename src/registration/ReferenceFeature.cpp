@@ -196,7 +196,7 @@ void RegistrationController::FFTFilterClick() {
 void RegistrationController::SetWholeFrameReference(const ui::Bitmap24& picture) {
   const int w = std::min(x_.input.ImageWidth, picture.width());
   const int h = std::min(x_.input.ImageHeight, picture.height());
-  refDisc_ = FindDisc(picture, w, h, lumR_, lumG_, lumB_);
+  refDisc_ = FindDisc(picture, w, h, lumR_, lumG_, lumB_, discScratch_);
   coarse_->Clear();
   // Fine shifts need the finer transform.
   if (!refDisc_)
@@ -210,7 +210,7 @@ std::optional<CoarseShift> RegistrationController::WholeFrameShift(int k, const 
   if (x_.input.AlignPass && secondPass_ && coarseKept_[f]) return coarseShifts_[f];
   std::optional<CoarseShift> s;
   if (refDisc_) {
-    if (const auto disc = FindDisc(picture, width, height, lumR_, lumG_, lumB_))
+    if (const auto disc = FindDisc(picture, width, height, lumR_, lumG_, lumB_, discScratch_))
       s = CoarseShift{disc->x - refDisc_->x, disc->y - refDisc_->y};
   } else if (coarse_->HasReference()) {
     s = coarse_->Measure(picture, width, height, lumR_, lumG_, lumB_);

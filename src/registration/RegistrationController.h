@@ -154,6 +154,7 @@ class RegistrationController {
   bool droppedSeen_ = false;
   std::string sizeNote_;  // the first frame of another size in a run, told once at its end
   std::optional<DiscCentroid> refDisc_;  // the reference frame's disc, when it shows one
+  std::vector<float> discScratch_;
   std::unique_ptr<CoarseAligner> coarse_;  // the whole frame against the reference frame
   // The whole-frame references from the reference picture (the disc, else the averaged-down
   // frame), and a frame's displacement against them; nothing when neither is available.
