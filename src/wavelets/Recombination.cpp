@@ -1,0 +1,206 @@
+#include "wavelets/Recombination.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/Numbers.h"
+#include "wavelets/ParallelRows.h"
+
+namespace wavelets {
+
+void Recombine(const std::array<frames::Single2dArray, 3>& colourPlanes, std::vector<frames::Single2dArray>& layers,
+               const AreaRect& a, const RecombineSettings& s) {
+  if (a.empty()) return;
+  const int c0 = s.colour ? 0 : 1, c1 = s.colour ? 2 : 1;
+  const int aw = a.width();
+  for (int c = c0; c <= c1; ++c) {
+    ParallelRows(a.y0, a.y1 + 1, [&](int first, int last) {
+      for (int y = first; y < last; ++y) {
+        const int v = y - a.y0;
+        float* acc = layers[c].Row(v);
+        std::copy_n(colourPlanes[c].Row(y) + a.x0, aw, acc);
+        // Layer by layer: each pixel still adds its layers in the order 1..6.
+        for (int n = 1; n <= 6; ++n) {
+          if (!s.on[n]) continue;
+          const float g = s.gain[n];
+          const float* d = layers[n * 3 + c].Row(v);
+          if (!s.marked[n]) {
+            for (int u = 0; u < aw; ++u) acc[u] += g * d[u];
+          } else {
+            const float t = s.threshold[n];
+            if (t == 0) continue;
+            for (int u = 0; u < aw; ++u) {
+              const float e = d[u];
+              if (std::fabs(e) > t) {
+                if (e < 0) acc[u] += g * (e + t);
+                else if (e > 0) acc[u] += g * (e - t);
+              }
+            }
+          }
+        }
+      }
+    });
+  }
+}
+
+AreaRect DisplayRect(const AreaRect& a, int W, int H, int margin) {
+  AreaRect r;
+  r.y1 = a.y1 == H - 1 ? a.y1 : a.y1 - margin;
+  r.y0 = a.y0 == 0 ? 0 : a.y0 + margin;
+  r.x1 = a.x1 == W - 1 ? a.x1 : a.x1 - margin;
+  r.x0 = a.x0 == 0 ? 0 : a.x0 + margin;
+  return r;
+}
+
+namespace {
+
+struct Tone {
+  double S, stackMin, brightness, levelLow, levelSpan;
+  const double* curve;
+  // T(value): gamma index, tone table, brightness, levels.
+  double operator()(float value) const {
+    const double tt = (value - stackMin) * S;
+    const int t = tt >= 1000 ? 1000 : tt > 0 ? px::Round(tt) : 0;
+    const double p = curve[t] * 255 + brightness;
+    return (p - levelLow) / levelSpan * 255;
+  }
+};
+
+inline uint8_t OutByte(double q, double o, double g) {
+  const double v = (o + q) * g;
+  return v >= 255 ? 255 : v > 0 ? static_cast<uint8_t>(px::Round(v)) : 0;
+}
+
+inline uint16_t OutWord(double q, double o, double g) {
+  double v = (o + q) * g * 255;
+  if (v > 65535) v = 65535;
+  if (!(v >= 0)) v = 0;
+  return static_cast<uint16_t>(px::Round(v));
+}
+
+}  // namespace
+
+void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<frames::Single2dArray, 3>& colourPlanes,
+                 const std::array<frames::Single2dArray, 4>& stackPlanes, const AreaRect& a, const AreaRect& rect,
+                 int W, int H, const DisplaySettings& s, ui::Bitmap24& display, formats::TTIFFBitMap& out48,
+                 Histograms& hist) {
+  if (display.width() != W || display.height() != H) display.setSize(W, H);
+  for (auto& h : hist) h.fill(0);
+  const int xlo = std::max(rect.x0, 0), ylo = std::max(rect.y0, 0);
+  const int xhi = std::min({rect.x1, W - 1, display.width() - 1});
+  const int yhi = std::min({rect.y1, H - 1, display.height() - 1});
+  if (xlo > xhi || ylo > yhi || !s.curve) return;
+  const Tone T{1000.0 / (s.stackMax - s.stackMin + 0.000001) * s.contrast * 0.01, s.stackMin,
+               static_cast<double>(s.brightness), s.levelLow, s.levelHigh - s.levelLow, s.curve->data()};
+  const bool has48 = !(out48.width48() <= 0);
+  constexpr int kMaxWorkers = 8;
+  Histograms parts[kMaxWorkers];
+
+  ParallelRows(ylo, yhi + 1, [&](int first, int last, int worker) {
+    Histograms& h = parts[worker];
+    for (auto& c : h) c.fill(0);
+    for (int y = first; y < last; ++y) {
+      const int v = y - a.y0;
+      float* l0 = layers[0].Row(v);
+      float* l1 = layers[1].Row(v);
+      float* l2 = layers[2].Row(v);
+      uint8_t* out = display.row(y);
+      uint16_t* w16 = has48 && y < out48.height48() ? out48.row16(y) : nullptr;
+      const int x48 = w16 ? std::min(xhi, out48.width48() - 1) : -1;
+      for (int x = xlo; x <= xhi; ++x) {
+        const int u = x - a.x0;
+        uint8_t* px = out + x * 3;
+        px[0] = px[1] = px[2] = 0;
+        uint16_t* wp = x <= x48 ? w16 + x * 3 : nullptr;
+        if (s.antiRing) {
+          if (s.mode == DisplayMode::Colour) {
+            const float L = l1[u] * s.lumWeight[1] + l0[u] * s.lumWeight[0] + l2[u] * s.lumWeight[2];
+            if (L < s.antiRingLevel) {
+              l0[u] = colourPlanes[0].Get(x, y);
+              l1[u] = colourPlanes[1].Get(x, y);
+              l2[u] = colourPlanes[2].Get(x, y);
+            }
+          } else if (l1[u] * s.lumWeight[1] < s.antiRingLevel) {
+            l1[u] = colourPlanes[1].Get(x, y);
+          }
+        }
+        if (s.mode == DisplayMode::Lrgb) {
+          const double J = T(l1[u]);
+          const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
+          const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
+          const double G0 = stackPlanes[1].Get(x, y);
+          const double B0 = xb >= 0 && xb < W && yb >= 0 && yb < H ? stackPlanes[2].Get(xb, yb) : 0.0;
+          const double sum = R0 + G0 + B0 + 0.0001;
+          const double q[3] = {R0 / sum * 3 * J, G0 / sum * 3 * J, B0 / sum * 3 * J};
+          for (int c = 0; c < 3; ++c) {
+            const uint8_t b = OutByte(q[c], s.offset[c], s.channelGain[c]);
+            px[2 - c] = b;
+            ++h[c][b];
+            if (wp) wp[c] = OutWord(q[c], s.offset[c], s.channelGain[c]);
+          }
+          continue;
+        }
+        const double qg = T(l1[u]);
+        const uint8_t bg = OutByte(qg, s.offset[1], s.channelGain[1]);
+        const uint16_t wg = OutWord(qg, s.offset[1], s.channelGain[1]);
+        ++h[1][bg];
+        if (s.showGreen) px[1] = bg;
+        if (s.mode == DisplayMode::Colour) {
+          const double qr = T(l0[u]), qb = T(l2[u]);
+          const uint8_t br = OutByte(qr, s.offset[0], s.channelGain[0]);
+          const uint8_t bb = OutByte(qb, s.offset[2], s.channelGain[2]);
+          ++h[0][br];
+          ++h[2][bb];
+          if (s.showRed) px[2] = br;
+          if (s.showBlue) px[0] = bb;
+          if (wp) {
+            wp[0] = OutWord(qr, s.offset[0], s.channelGain[0]);
+            wp[1] = wg;
+            wp[2] = OutWord(qb, s.offset[2], s.channelGain[2]);
+          }
+        } else {
+          px[2] = px[0] = bg;
+          if (wp) wp[0] = wp[1] = wp[2] = wg;
+        }
+      }
+    }
+  });
+  const int workers = std::min(WaveletThreads(), kMaxWorkers);
+  for (int w = 0; w < workers; ++w)
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < 257; ++i) hist[c][i] += parts[w][c][i];
+  if (s.mode == DisplayMode::Mono) hist[0] = hist[2] = hist[1];
+}
+
+PreviewRange DrawLayerPreview(const frames::Single2dArray& layer, const AreaRect& a, bool marked, float t,
+                              ui::Bitmap24& display) {
+  PreviewRange r{0, 0};
+  bool any = false;
+  for (int y = a.y0 + 10; y <= a.y1 - 10; ++y)
+    for (int x = a.x0 + 10; x <= a.x1 - 10; ++x) {
+      const float e = layer.Get(x - a.x0, y - a.y0);
+      if (!any || e < r.min) r.min = any ? std::min(r.min, e) : e;
+      if (!any || e > r.max) r.max = any ? std::max(r.max, e) : e;
+      any = true;
+    }
+  double range = static_cast<double>(r.max) - r.min;
+  if (!(range > 0)) range = 1;
+  for (int y = a.y0; y <= a.y1 && y < display.height(); ++y)
+    for (int x = a.x0; x <= a.x1 && x < display.width(); ++x) {
+      float e = layer.Get(x - a.x0, y - a.y0);
+      if (marked) {
+        if (std::fabs(e) < t) e = 0;
+        else if (e < 0) e += t;
+        else if (e > 0) e -= t;
+      }
+      const double wv = (e - r.min) / range * 255;
+      const int w = wv >= 255 ? 255 : wv > 0 ? px::Round(wv) : 0;
+      uint8_t* p = display.row(y) + x * 3;
+      p[2] = e < 0 ? static_cast<uint8_t>(255 - w) : 0;
+      p[1] = e > 0 ? static_cast<uint8_t>(w) : 0;
+      p[0] = 0;
+    }
+  return r;
+}
+
+}  // namespace wavelets
