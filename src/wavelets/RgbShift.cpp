@@ -116,27 +116,32 @@ double ShiftErrorReference(const frames::Single2dArray& g, const frames::Single2
   return total;
 }
 
-ShiftResult EstimateShift(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box,
-                          const std::function<void(int)>& progress) {
+std::vector<double> ShiftErrors(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box) {
   constexpr int kSide = 2 * kShiftRange + 1;
   std::vector<double> E(static_cast<size_t>(kSide) * kSide, 0.0);
   const int b = box.b;
-  if (b >= 0) {
-    const int n = 2 * b + 1;
-    // Workers take whole columns of shifts (one dx each).
-    ParallelRows(
-        -kShiftRange, kShiftRange + 1,
-        [&](int first, int last) {
-          for (int dx = first; dx < last; ++dx)
-            for (int dy = -kShiftRange; dy <= kShiftRange; ++dy) {
-              double total = 0;
-              for (int j = -b; j <= b; ++j)
-                total += RowError(g.Row(box.cy + j) + box.cx - b, c.Row(box.cy + j + dy) + box.cx - b + dx, n);
-              E[static_cast<size_t>(dx + kShiftRange) * kSide + (dy + kShiftRange)] = total;
-            }
-        },
-        1);
-  }
+  if (b < 0) return E;
+  const int n = 2 * b + 1;
+  // Workers take whole columns of shifts (one dx each).
+  ParallelRows(
+      -kShiftRange, kShiftRange + 1,
+      [&](int first, int last) {
+        for (int dx = first; dx < last; ++dx)
+          for (int dy = -kShiftRange; dy <= kShiftRange; ++dy) {
+            double total = 0;
+            for (int j = -b; j <= b; ++j)
+              total += RowError(g.Row(box.cy + j) + box.cx - b, c.Row(box.cy + j + dy) + box.cx - b + dx, n);
+            E[static_cast<size_t>(dx + kShiftRange) * kSide + (dy + kShiftRange)] = total;
+          }
+      },
+      1);
+  return E;
+}
+
+ShiftResult EstimateShift(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box,
+                          const std::function<void(int)>& progress) {
+  constexpr int kSide = 2 * kShiftRange + 1;
+  const std::vector<double> E = ShiftErrors(g, c, box);
   ShiftResult best{0, 0, E[static_cast<size_t>(kShiftRange) * kSide + kShiftRange]};
   for (int dx = -kShiftRange; dx <= kShiftRange; ++dx) {
     for (int dy = -kShiftRange; dy <= kShiftRange; ++dy) {

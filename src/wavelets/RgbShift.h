@@ -4,6 +4,7 @@
 // estimate of the red and blue shifts in a box around the alignment feature.
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "frames/Single2dArray.h"
 
@@ -43,6 +44,8 @@ struct ShiftResult {
   int dx = 0, dy = 0;
   double error = 0;
 };
+// All errors, index (dx + 30) x 61 + (dy + 30); all 0 when the box does not fit (b < 0).
+std::vector<double> ShiftErrors(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box);
 ShiftResult EstimateShift(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box,
                           const std::function<void(int percent)>& progress = {});
 double ShiftErrorReference(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box,

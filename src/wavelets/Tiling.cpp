@@ -1,12 +1,11 @@
 #include "wavelets/Tiling.h"
 
-#include "wavelets/WaveletKernel.h"
 
 namespace wavelets {
 
-TilePlan PlanTiles(int W, int H, int aw, int ah, double initial, double step) {
+TilePlan PlanTiles(int W, int H, int aw, int ah, int reach) {
   TilePlan p;
-  p.margin = TileMargin(initial, step);
+  p.margin = reach + 2;
   p.step = aw - 2 * p.margin;
   const int stepY = ah - 2 * p.margin;
   if (p.step <= 0 || stepY <= 0) return p;

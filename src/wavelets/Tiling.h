@@ -14,8 +14,8 @@ struct TilePlan {
   std::vector<Tile> tiles;                   // row outer, column inner
 };
 
-// Area aw x ah, scheme controls initial and step: m = Round(5 step + initial) + 5, t = aw - 2m;
-// tile (c, r) at (t c, (ah - 2m) r) for c = 0..W div t, r = 0..H div (ah - 2m). No tiles when t <= 0.
-TilePlan PlanTiles(int W, int H, int aw, int ah, double initial, double step);
+// Area aw x ah, layer reach R (LayersReach): m = R + 2, t = aw - 2m; tile (c, r) at
+// (t c, (ah - 2m) r) for c = 0..W div t, r = 0..H div (ah - 2m). No tiles when t <= 0.
+TilePlan PlanTiles(int W, int H, int aw, int ah, int reach);
 
 }  // namespace wavelets

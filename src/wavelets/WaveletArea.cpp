@@ -98,8 +98,12 @@ void WaveletController::DoAllClick() {
   const bool showArea = st_.ShowArea;
   st_.ShowArea = false;
   auto& a = d_.area;
+  // The tiles overlap by the reach of the layers the tiles will get.
+  std::array<int, 7> scales{};
+  for (int n = 1; n <= 6; ++n)
+    scales[n] = LayerScale(n, c_.Scaletype.itemIndex() == 0, c_.LevelStep.value(), c_.Multiplicant.value());
   const TilePlan plan = PlanTiles(st_.Width, st_.Height, std::min(a.width, a.limit), std::min(a.height, a.limit),
-                                  c_.LevelStep.value(), c_.Multiplicant.value());
+                                  LayersReach(scales, st_.FilterKernel));
   const int keepX = a.left, keepY = a.top;
   FillPlanes();
   d_.input.CancelRequested = false;

@@ -254,7 +254,7 @@ void WaveletController::RxSlider3Changed() {
   ds.dyR = st_.ShiftRedY;
   ds.dxB = st_.ShiftBlueX;
   ds.dyB = st_.ShiftBlueY;
-  const AreaRect rect = DisplayRect(a, st_.Width, st_.Height, DisplayMargin(c_.LevelStep.value(), c_.Multiplicant.value()));
+  const AreaRect rect = DisplayRect(a, st_.Width, st_.Height, LayersReach(st_.LayerScales, st_.FilterKernel));
   st_.MarksDrawn = false;  // the pass may overwrite them; they are drawn anew below
   DisplayPass(p.LayerPlanes, p.ColourPlanes, p.StackPlanes, a, rect, st_.Width, st_.Height, ds,
               c_.ProcessImage.picture(), p.OutputBitmap48, st_.Hist);

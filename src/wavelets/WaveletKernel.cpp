@@ -1,6 +1,8 @@
 #include "wavelets/WaveletKernel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "base/Numbers.h"
 
@@ -30,7 +32,14 @@ int LayerScale(int n, bool dyadic, double initial, double step) {
   return px::Round(step * (n - 1) + initial);
 }
 
-int DisplayMargin(double initial, double step) { return px::Round(5 * step + initial) + 3; }
-int TileMargin(double initial, double step) { return px::Round(5 * step + initial) + 5; }
+int LayersReach(const std::array<int, 7>& scales, const Kernel& kernel) {
+  int r = 0;
+  for (int j = -2; j <= 2; ++j)
+    for (int i = -2; i <= 2; ++i)
+      if (kernel[(j + 2) * 5 + (i + 2)] > 0) r = std::max({r, std::abs(i), std::abs(j)});
+  int sum = 0;
+  for (int n = 1; n <= 6; ++n) sum += scales[n];
+  return r * sum;
+}
 
 }  // namespace wavelets

@@ -20,9 +20,11 @@ bool NormaliseKernel(const KernelGrid& grid, Kernel& out, std::string& error);
 // Scale of layer n (1..6): Round(2^(n-1)) for the dyadic scheme, else Round(step (n-1) + initial).
 int LayerScale(int n, bool dyadic, double initial, double step);
 
-// Band of an inner area edge the display leaves out: Round(5 step + initial) + 3.
-int DisplayMargin(double initial, double step);
-// Half the overlap of neighbouring "Do all" tiles: Round(5 step + initial) + 5.
-int TileMargin(double initial, double step);
+// How far the six layers reach: the farthest positive tap (in grid steps) times the sum of the
+// layer scales (index 1..6). A pixel at least this far inside the area has exactly the layers
+// a whole-image decomposition gives it; nearer an inner edge they were computed from
+// unsmoothed surroundings. The display leaves that band out, and "Do all" overlaps its tiles
+// by twice (reach + 2).
+int LayersReach(const std::array<int, 7>& scales, const Kernel& kernel);
 
 }  // namespace wavelets
