@@ -1,6 +1,7 @@
 #include "wavelets/RgbShift.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "base/Numbers.h"
@@ -81,20 +82,50 @@ ShiftBox EstimateBox(int N, bool resampled, double factor, bool drizzle, int hot
 
 namespace {
 
-// One row of the box: four interleaved partial sums, added lane 0..3.
-inline double RowError(const float* g, const float* c, int n) {
-  double lane[4] = {0, 0, 0, 0};
+// Sums over one row of the box in four interleaved lanes (column i = -b + 4k + lane), the
+// lanes added 0..3: the sum of c, of c^2 and of g c.
+struct Sums {
+  double c = 0, cc = 0, gc = 0;
+};
+
+inline void AddRow(const float* g, const float* c, int n, Sums& out) {
+  double s[4] = {0, 0, 0, 0}, ss[4] = {0, 0, 0, 0}, gs[4] = {0, 0, 0, 0};
   int i = 0;
   for (; i + 4 <= n; i += 4)
     for (int k = 0; k < 4; ++k) {
-      const double d = static_cast<double>(g[i + k]) - static_cast<double>(c[i + k]);
-      lane[k] += d * d;
+      const double cv = c[i + k], gv = g[i + k];
+      s[k] += cv;
+      ss[k] += cv * cv;
+      gs[k] += gv * cv;
     }
   for (int k = 0; i < n; ++i, ++k) {
-    const double d = static_cast<double>(g[i]) - static_cast<double>(c[i]);
-    lane[k] += d * d;
+    const double cv = c[i], gv = g[i];
+    s[k] += cv;
+    ss[k] += cv * cv;
+    gs[k] += gv * cv;
   }
-  return ((lane[0] + lane[1]) + lane[2]) + lane[3];
+  out.c += ((s[0] + s[1]) + s[2]) + s[3];
+  out.cc += ((ss[0] + ss[1]) + ss[2]) + ss[3];
+  out.gc += ((gs[0] + gs[1]) + gs[2]) + gs[3];
+}
+
+// Sum of squares of the standardised differences: n (1 - correlation); 0 for a perfect match,
+// n when either box is flat.
+inline double Error(const Sums& g, const Sums& c, double n) {
+  const double vg = g.cc - g.c * g.c / n, vc = c.cc - c.c * c.c / n;
+  if (!(vg > 0) || !(vc > 0)) return n;
+  return n * (1 - (c.gc - g.c * c.c / n) / std::sqrt(vg * vc));
+}
+
+// The green box's own sums (g against itself).
+Sums GreenSums(const frames::Single2dArray& g, const ShiftBox& box) {
+  Sums s;
+  const int n = 2 * box.b + 1;
+  for (int j = -box.b; j <= box.b; ++j) {
+    const float* row = g.Row(box.cy + j) + box.cx - box.b;
+    AddRow(row, row, n, s);
+  }
+  return s;
 }
 
 }  // namespace
@@ -103,17 +134,28 @@ double ShiftErrorReference(const frames::Single2dArray& g, const frames::Single2
                            int dy) {
   const int b = box.b;
   if (b < 0) return 0;
-  double total = 0;
+  Sums gs, cs;
   for (int j = -b; j <= b; ++j) {
-    double lane[4] = {0, 0, 0, 0};
+    double lanes[3][4] = {};
+    double glanes[2][4] = {};
     for (int i = -b; i <= b; ++i) {
-      const double d = static_cast<double>(g.Get(box.cx + i, box.cy + j)) -
-                       static_cast<double>(c.Get(box.cx + i + dx, box.cy + j + dy));
-      lane[(i + b) % 4] += d * d;
+      const double gv = g.Get(box.cx + i, box.cy + j), cv = c.Get(box.cx + i + dx, box.cy + j + dy);
+      const int k = (i + b) % 4;
+      lanes[0][k] += cv;
+      lanes[1][k] += cv * cv;
+      lanes[2][k] += gv * cv;
+      glanes[0][k] += gv;
+      glanes[1][k] += gv * gv;
     }
-    total += ((lane[0] + lane[1]) + lane[2]) + lane[3];
+    auto add = [](const double* l) { return ((l[0] + l[1]) + l[2]) + l[3]; };
+    cs.c += add(lanes[0]);
+    cs.cc += add(lanes[1]);
+    cs.gc += add(lanes[2]);
+    gs.c += add(glanes[0]);
+    gs.cc += add(glanes[1]);
   }
-  return total;
+  const double n = static_cast<double>(2 * b + 1) * (2 * b + 1);
+  return Error(gs, cs, n);
 }
 
 std::vector<double> ShiftErrors(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box) {
@@ -122,22 +164,23 @@ std::vector<double> ShiftErrors(const frames::Single2dArray& g, const frames::Si
   const int b = box.b;
   if (b < 0) return E;
   const int n = 2 * b + 1;
+  const Sums gs = GreenSums(g, box);
+  const double count = static_cast<double>(n) * n;
   // Workers take whole columns of shifts (one dx each).
   ParallelRows(
       -kShiftRange, kShiftRange + 1,
       [&](int first, int last) {
         for (int dx = first; dx < last; ++dx)
           for (int dy = -kShiftRange; dy <= kShiftRange; ++dy) {
-            double total = 0;
+            Sums cs;
             for (int j = -b; j <= b; ++j)
-              total += RowError(g.Row(box.cy + j) + box.cx - b, c.Row(box.cy + j + dy) + box.cx - b + dx, n);
-            E[static_cast<size_t>(dx + kShiftRange) * kSide + (dy + kShiftRange)] = total;
+              AddRow(g.Row(box.cy + j) + box.cx - b, c.Row(box.cy + j + dy) + box.cx - b + dx, n, cs);
+            E[static_cast<size_t>(dx + kShiftRange) * kSide + (dy + kShiftRange)] = Error(gs, cs, count);
           }
       },
       1);
   return E;
 }
-
 ShiftResult EstimateShift(const frames::Single2dArray& g, const frames::Single2dArray& c, const ShiftBox& box,
                           const std::function<void(int)>& progress) {
   constexpr int kSide = 2 * kShiftRange + 1;

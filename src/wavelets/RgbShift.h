@@ -35,11 +35,13 @@ ShiftBox EstimateBox(int fftSize, bool resampled, double factor, bool drizzle, i
 
 constexpr int kShiftRange = 30;  // shifts -30..30 in both directions
 
-// E(dx, dy) = sum over the box of (G(cx + i, cy + j) - C(cx + i + dx, cy + j + dy))^2 for every
-// shift, in double; the first smallest in the order dx outer, dy inner (strictly smaller
-// replaces, starting from (0, 0)). Each row of the box is summed in four interleaved partial
-// sums (columns i = -b + 4k + lane) added lane 0..3, rows in order; the plain loop in
-// ShiftErrorReference gives the same bits. Shifts run on the wavelet workers.
+// For every shift (dx, dy), E = the sum over the box of the squared difference between the
+// green box and the shifted box of the other colour, each standardised to mean 0 and
+// deviation 1 (a least-squares fit of gain and offset, so channels of different brightness
+// compare): E = n (1 - correlation), in double. The best shift is the first smallest in the
+// order dx outer, dy inner (strictly smaller replaces, starting from (0, 0)). Each row's sums
+// run in four interleaved lanes (columns i = -b + 4k + lane) added 0..3, rows in order; the
+// plain loop of ShiftErrorReference gives the same bits. Shifts run on the wavelet workers.
 struct ShiftResult {
   int dx = 0, dy = 0;
   double error = 0;
