@@ -29,6 +29,15 @@ void Recombine(const std::array<frames::Single2dArray, 3>& colourPlanes, std::ve
           } else {
             const float t = s.threshold[n];
             if (t == 0) continue;
+            if (t > 0) {
+              // Shrink towards zero by t; values within t add g x 0, which leaves acc as it is.
+              for (int u = 0; u < aw; ++u) {
+                const float e = d[u];
+                const float shrunk = e > t ? e - t : e < -t ? e + t : 0.0f;
+                acc[u] += g * shrunk;
+              }
+              continue;
+            }
             for (int u = 0; u < aw; ++u) {
               const float e = d[u];
               if (std::fabs(e) > t) {
@@ -54,15 +63,19 @@ AreaRect DisplayRect(const AreaRect& a, int W, int H, int margin) {
 
 namespace {
 
-struct Tone {
-  double S, stackMin, brightness, levelLow, levelSpan;
-  const double* curve;
-  // T(value): gamma index, tone table, brightness, levels.
-  double operator()(float value) const {
+// Round half to even for 0 <= v < 2^51 in the default rounding mode, without a library call:
+// adding 1.5 x 2^52 leaves no fraction bits, so the addition itself rounds.
+inline int RoundSmall(double v) {
+  constexpr double kShift = 6755399441055744.0;
+  return static_cast<int>((v + kShift) - kShift);
+}
+
+// The gamma index of a value: Round((value - min) S), limited to 0..1000.
+struct ToneIndex {
+  double S, stackMin;
+  int operator()(float value) const {
     const double tt = (value - stackMin) * S;
-    const int t = tt >= 1000 ? 1000 : tt > 0 ? px::Round(tt) : 0;
-    const double p = curve[t] * 255 + brightness;
-    return (p - levelLow) / levelSpan * 255;
+    return tt >= 1000 ? 1000 : tt > 0 ? RoundSmall(tt) : 0;
   }
 };
 
@@ -78,6 +91,27 @@ inline uint16_t OutWord(double q, double o, double g) {
   return static_cast<uint16_t>(px::Round(v));
 }
 
+// Everything after the gamma index depends on the index alone: tone T, then per channel the
+// display byte and the 16-bit word.
+struct ToneTables {
+  double T[1001];
+  uint8_t byte[3][1001];
+  uint16_t word[3][1001];
+};
+
+void BuildTables(const DisplaySettings& s, ToneTables& t) {
+  const double* curve = s.curve->data();
+  const double span = s.levelHigh - s.levelLow;
+  for (int i = 0; i <= 1000; ++i) {
+    const double p = curve[i] * 255 + s.brightness;
+    t.T[i] = (p - s.levelLow) / span * 255;
+    for (int c = 0; c < 3; ++c) {
+      t.byte[c][i] = OutByte(t.T[i], s.offset[c], s.channelGain[c]);
+      t.word[c][i] = OutWord(t.T[i], s.offset[c], s.channelGain[c]);
+    }
+  }
+}
+
 }  // namespace
 
 void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<frames::Single2dArray, 3>& colourPlanes,
@@ -90,8 +124,9 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
   const int xhi = std::min({rect.x1, W - 1, display.width() - 1});
   const int yhi = std::min({rect.y1, H - 1, display.height() - 1});
   if (xlo > xhi || ylo > yhi || !s.curve) return;
-  const Tone T{1000.0 / (s.stackMax - s.stackMin + 0.000001) * s.contrast * 0.01, s.stackMin,
-               static_cast<double>(s.brightness), s.levelLow, s.levelHigh - s.levelLow, s.curve->data()};
+  const ToneIndex index{1000.0 / (s.stackMax - s.stackMin + 0.000001) * s.contrast * 0.01, s.stackMin};
+  ToneTables tab;
+  BuildTables(s, tab);
   const bool has48 = !(out48.width48() <= 0);
   constexpr int kMaxWorkers = 8;
   Histograms parts[kMaxWorkers];
@@ -125,7 +160,7 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
           }
         }
         if (s.mode == DisplayMode::Lrgb) {
-          const double J = T(l1[u]);
+          const double J = tab.T[index(l1[u])];
           const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
           const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
           const double G0 = stackPlanes[1].Get(x, y);
@@ -140,23 +175,23 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
           }
           continue;
         }
-        const double qg = T(l1[u]);
-        const uint8_t bg = OutByte(qg, s.offset[1], s.channelGain[1]);
-        const uint16_t wg = OutWord(qg, s.offset[1], s.channelGain[1]);
+        const int tg = index(l1[u]);
+        const uint8_t bg = tab.byte[1][tg];
+        const uint16_t wg = tab.word[1][tg];
         ++h[1][bg];
         if (s.showGreen) px[1] = bg;
         if (s.mode == DisplayMode::Colour) {
-          const double qr = T(l0[u]), qb = T(l2[u]);
-          const uint8_t br = OutByte(qr, s.offset[0], s.channelGain[0]);
-          const uint8_t bb = OutByte(qb, s.offset[2], s.channelGain[2]);
+          const int tr = index(l0[u]), tb = index(l2[u]);
+          const uint8_t br = tab.byte[0][tr];
+          const uint8_t bb = tab.byte[2][tb];
           ++h[0][br];
           ++h[2][bb];
           if (s.showRed) px[2] = br;
           if (s.showBlue) px[0] = bb;
           if (wp) {
-            wp[0] = OutWord(qr, s.offset[0], s.channelGain[0]);
+            wp[0] = tab.word[0][tr];
             wp[1] = wg;
-            wp[2] = OutWord(qb, s.offset[2], s.channelGain[2]);
+            wp[2] = tab.word[2][tb];
           }
         } else {
           px[2] = px[0] = bg;
