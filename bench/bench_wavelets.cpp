@@ -11,7 +11,9 @@
 
 #include "AllocationCounter.h"
 #include "BenchSupport.h"
+#include "app/MainForm.h"
 #include "base/Files.h"
+#include "wavelets/WaveletController.h"
 #include "ui/BmpCodec.h"
 #include "wavelets/Decomposition.h"
 #include "wavelets/ParallelRows.h"
@@ -142,7 +144,7 @@ void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
       for (int x = 0; x < 4096; ++x) b.setPixel(x, y, ui::Color(x & 255, y & 255, (x ^ y) & 255));
     ui::SaveBmpFile(bmp, b);
   }
-  double peakRatio = 0, doAllMs = 0;
+  double peakRatio = 0, doAllMs = 0, moveMs = 0, moveAllocs = 0;
   for (auto _ : state) {
     state.PauseTiming();
     pxbench::HeadlessApp app;
@@ -163,6 +165,12 @@ void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
     f.get<ui::Button>("DoAll").userClick();
     state.PauseTiming();
     doAllMs = mf.ws.wavelet.LastDoAllMs;
+    // A slider move through the page (512 x 512 area): time and allocations.
+    const long long before = pxbench::AllocationCount();
+    const double t0 = app.ui.nowMs();
+    for (int i = 0; i < 10; ++i) mf.wavelets().RxSlider3Changed();
+    moveMs = (app.ui.nowMs() - t0) / 10;
+    moveAllocs = static_cast<double>(pxbench::AllocationCount() - before) / 10;
     const double side = 4096 + 10, layer = 512 + 10;
     const double planesKb = (9 * side * side * 4 + 4097.0 * 4097 * 6 + 21 * layer * layer * 4) / 1024;
     peakRatio = (ProcKb("VmHWM:") - baseKb) / planesKb;
@@ -170,6 +178,8 @@ void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
   }
   state.counters["doAllMs"] = doAllMs;
   state.counters["peakToPlanes"] = peakRatio;
+  state.counters["move512Ms"] = moveMs;
+  state.counters["allocs/move"] = moveAllocs;
 }
 BENCHMARK(BM_Wavelet_DoAll_Colour4096)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

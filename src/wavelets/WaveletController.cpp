@@ -137,7 +137,10 @@ void WaveletController::PutStackView() {
 FillSettings WaveletController::MakeFillSettings() const {
   FillSettings f;
   if (!d_.inputControls.ColourStack.checked()) f.mode = FillMode::Mono;
-  else if (lrgb()) f.mode = d_.inputControls.Lumichannel.checked() ? FillMode::LrgbLuminance : FillMode::LrgbMix;
+  // The luminance plane holds values only when a luminance stack went into it.
+  else if (lrgb())
+    f.mode = d_.inputControls.Lumichannel.checked() && d_.stack.LumiChannelSeen ? FillMode::LrgbLuminance
+                                                                                : FillMode::LrgbMix;
   else f.mode = FillMode::Colour;
   f.dxR = st_.ShiftRedX;
   f.dyR = st_.ShiftRedY;

@@ -300,9 +300,10 @@ void WaveletController::LumichannelClick() {
   const bool lumi = d_.inputControls.Lumichannel.checked();
   if (!lumi)
     for (ui::Slider* sl : {&c_.RedLRGBslider, &c_.GreenLRGBSlider, &c_.BlueLRGBSlider}) sl->setEnabled(true);
-  // A luminance stack of another size than the colour stack cannot be used.
-  if (lumi && d_.stack.LumiChannelSeen == false && d_.stack.StackExists) {
-    s_.ui.messageBox("No luminance stack of this image's size has been stacked.", ui::MsgKind::Warning, ui::ButtonsOK);
+  // Without a stacked luminance file the L plane holds nothing to use.
+  if (lumi && !d_.stack.LumiChannelSeen && d_.stack.StackExists) {
+    s_.ui.messageBox("No luminance (FITS) file has been stacked; the luminance is mixed from the colours.",
+                     ui::MsgKind::Warning, ui::ButtonsOK);
     d_.inputControls.Lumichannel.setChecked(false);
     return;
   }
