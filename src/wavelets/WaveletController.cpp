@@ -51,6 +51,15 @@ void WaveletController::Wire() {
   };
   c_.PartialProcessControl.OnClick = [this] { st_.PartialProcessing = c_.PartialProcessControl.checked(); };
   c_.DoAll.OnClick = [this] { DoAllClick(); };
+  c_.SaveBMP2button.OnClick = [this] { SaveBMP2buttonClick(); };
+  // The tone windows are shown from this page; their graphs belong to the tone stage.
+  c_.Histowin.OnClick = [this] {
+    d_.finish.HistoWindow.setVisible(c_.Histowin.checked());
+    RxSlider3Changed();
+  };
+  d_.finish.HistoWindow.OnClose = [this] { c_.Histowin.setChecked(false); };
+  c_.Gammawin.OnClick = [this] { d_.finish.GammaWindow.setVisible(c_.Gammawin.checked()); };
+  d_.finish.GammaWindow.OnClose = [this] { c_.Gammawin.setChecked(false); };
   c_.ProcessImage.OnMouseDown = [this](const ui::MouseEvent& e) { ProcessImageMouseDown(e); };
   c_.ProcessImage.OnMouseMove = [this](const ui::MouseEvent& e) { ProcessImageMouseMove(e); };
   c_.ProcessImage.OnMouseUp = [this](const ui::MouseEvent& e) { ProcessImageMouseUp(e); };

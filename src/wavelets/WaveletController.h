@@ -89,6 +89,9 @@ class WaveletController {
   void ProcessareaChange();
   void DoAllClick();
 
+  // "Save": the processed image as BMP, JPEG, 16-bit FITS or 48-bit TIFF.
+  void SaveBMP2buttonClick();
+
   // State for the batch tool: scales, statistics, thresholds, shifts, area, picture sums.
   px::Json DumpJson() const;
 
