@@ -117,6 +117,7 @@ void WaveletController::DoAllClick() {
     s_.progress.setCaption("position X1= " + std::to_string(t.ox) + " Y1=" + std::to_string(t.oy));
     if (!r.empty()) {
       for (int n = 1; n <= 6; ++n) DecomposeLayerN(n);
+      st_.DecomposedMode = static_cast<int>(MakeFillSettings().mode);
       st_.LayersValid = true;
       RxSlider3Changed();
       RestorePlanes(r);

@@ -179,6 +179,7 @@ void WaveletController::DecomposeLayerN(int n) {
 }
 
 void WaveletController::DecomposeAll(bool tileCaption) {
+  st_.DecomposedMode = static_cast<int>(MakeFillSettings().mode);
   for (int n = 1; n <= 6; ++n) {
     s_.progress.setProgress(px::Round(n * (1.0 / 6) * 100));
     if (tileCaption)
@@ -229,6 +230,13 @@ void WaveletController::RxSlider3Change() {
 void WaveletController::RxSlider3Changed() {
   if (!haveStack() || !st_.LayersValid) return;
   if (st_.PreviewLayer) LayerButtonMouseUp();
+  // Colour, mono and LRGB use different planes: layers of another mode are computed anew first
+  // (Process recombines once they match).
+  if (st_.DecomposedMode != static_cast<int>(MakeFillSettings().mode)) {
+    st_.DecompositionStale = true;
+    ProcessButtonClick();
+    return;
+  }
   auto& p = d_.planes;
   const AreaRect a = areaRect();
   RecombineSettings rs;

@@ -13,6 +13,7 @@ struct WaveletState {
   float LumWeightR = 0.299f, LumWeightG = 0.587f, LumWeightB = 0.114f;
   bool DecompositionStale = true;
   bool LayersValid = false;      // the layer planes and residual belong to the current planes
+  int DecomposedMode = -1;       // FillMode the layers were computed in
   bool NewStackWaiting = false;  // a stack waits to be processed when the page is entered
   Kernel FilterKernel{};         // normalised at start-up from the grid spins
   LayerStatistics Stats;

@@ -335,3 +335,32 @@ TEST_F(WaveletScenarioTest, ClickPlacesTheAreaAndDecomposesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+class WaveletModeTest : public pxtest::AppFixture {};
+
+// Layers computed in one mode are never recombined in another: switching "Colour processing"
+// on after a mono decomposition decomposes the three colours before the next display.
+TEST_F(WaveletModeTest, SwitchingToColourDecomposesTheColoursFirst) {
+  const int W = 64, H = 48;
+  ui::Bitmap24 b(W, H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) b.setPixel(x, y, ui::Color((x * 4) & 255, 80, (y * 5) & 255));
+  ui::SaveBmpFile(dir.file("one.bmp"), b);
+  get<ui::CheckBox>("ColourStack").setChecked(true);
+  SelectInput({dir.file("one.bmp")}, 2);
+  auto& ws = mf->ws;
+  ASSERT_TRUE(ws.wavelet.LayersValid);
+  get<ui::CheckBox>("ColourStack").userClick();  // mono
+  get<ui::Button>("ProcessButton").userClick();
+  EXPECT_EQ(ws.wavelet.DecomposedMode, static_cast<int>(wavelets::FillMode::Mono));
+  get<ui::CheckBox>("ColourStack").userClick();  // colour again; only a slider moves
+  get<ui::Slider>("RxSlider3").userSetValue(20);
+  EXPECT_EQ(ws.wavelet.DecomposedMode, static_cast<int>(wavelets::FillMode::Colour));
+  const ui::Color c = get<ui::Image>("ProcessImage").picture().pixel(40, 30);
+  EXPECT_GT(c.r, c.g);  // red rises to the right, green is flat
+  EXPECT_NE(c.r, c.b);
+}
+
+}  // namespace
