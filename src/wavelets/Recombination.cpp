@@ -77,7 +77,19 @@ struct ToneIndex {
     const double tt = (value - stackMin) * S;
     return tt >= 1000 ? 1000 : tt > 0 ? RoundSmall(tt) : 0;
   }
+  // The same for n values (limited first, then rounded: the same result, without branches).
+  void Row(const float* v, int n, int32_t* out) const {
+    constexpr double kShift = 6755399441055744.0;
+    for (int i = 0; i < n; ++i) {
+      double tt = (v[i] - stackMin) * S;
+      tt = tt > 0 ? tt : 0;
+      tt = tt < 1000 ? tt : 1000;
+      out[i] = static_cast<int32_t>((tt + kShift) - kShift);
+    }
+  }
 };
+
+constexpr int kChunk = 512;
 
 inline uint8_t OutByte(double q, double o, double g) {
   const double v = (o + q) * g;
@@ -134,6 +146,7 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
   ParallelRows(ylo, yhi + 1, [&](int first, int last, int worker) {
     Histograms& h = parts[worker];
     for (auto& c : h) c.fill(0);
+    int32_t ig[kChunk], ir[kChunk], ib[kChunk];
     for (int y = first; y < last; ++y) {
       const int v = y - a.y0;
       float* l0 = layers[0].Row(v);
@@ -142,12 +155,9 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
       uint8_t* out = display.row(y);
       uint16_t* w16 = has48 && y < out48.height48() ? out48.row16(y) : nullptr;
       const int x48 = w16 ? std::min(xhi, out48.width48() - 1) : -1;
-      for (int x = xlo; x <= xhi; ++x) {
-        const int u = x - a.x0;
-        uint8_t* px = out + x * 3;
-        px[0] = px[1] = px[2] = 0;
-        uint16_t* wp = x <= x48 ? w16 + x * 3 : nullptr;
-        if (s.antiRing) {
+      if (s.antiRing) {
+        for (int x = xlo; x <= xhi; ++x) {
+          const int u = x - a.x0;
           if (s.mode == DisplayMode::Colour) {
             const float L = l1[u] * s.lumWeight[1] + l0[u] * s.lumWeight[0] + l2[u] * s.lumWeight[2];
             if (L < s.antiRingLevel) {
@@ -159,7 +169,12 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
             l1[u] = colourPlanes[1].Get(x, y);
           }
         }
-        if (s.mode == DisplayMode::Lrgb) {
+      }
+      if (s.mode == DisplayMode::Lrgb) {
+        for (int x = xlo; x <= xhi; ++x) {
+          const int u = x - a.x0;
+          uint8_t* px = out + x * 3;
+          uint16_t* wp = x <= x48 ? w16 + x * 3 : nullptr;
           const double J = tab.T[index(l1[u])];
           const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
           const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
@@ -173,29 +188,47 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
             ++h[c][b];
             if (wp) wp[c] = OutWord(q[c], s.offset[c], s.channelGain[c]);
           }
-          continue;
         }
-        const int tg = index(l1[u]);
-        const uint8_t bg = tab.byte[1][tg];
-        const uint16_t wg = tab.word[1][tg];
-        ++h[1][bg];
-        if (s.showGreen) px[1] = bg;
-        if (s.mode == DisplayMode::Colour) {
-          const int tr = index(l0[u]), tb = index(l2[u]);
-          const uint8_t br = tab.byte[0][tr];
-          const uint8_t bb = tab.byte[2][tb];
-          ++h[0][br];
-          ++h[2][bb];
-          if (s.showRed) px[2] = br;
-          if (s.showBlue) px[0] = bb;
-          if (wp) {
-            wp[0] = tab.word[0][tr];
-            wp[1] = wg;
-            wp[2] = tab.word[2][tb];
+        continue;
+      }
+      // Gamma indices a chunk at a time (a loop the compiler vectorises), then the tables.
+      const bool colour = s.mode == DisplayMode::Colour;
+      for (int x0 = xlo; x0 <= xhi; x0 += kChunk) {
+        const int n = std::min(kChunk, xhi - x0 + 1);
+        const int u0 = x0 - a.x0;
+        index.Row(l1 + u0, n, ig);
+        if (colour) {
+          index.Row(l0 + u0, n, ir);
+          index.Row(l2 + u0, n, ib);
+        }
+        for (int i = 0; i < n; ++i) {
+          const int x = x0 + i;
+          uint8_t* px = out + x * 3;
+          const int tg = ig[i];
+          const uint8_t bg = tab.byte[1][tg];
+          ++h[1][bg];
+          if (colour) {
+            const int tr = ir[i], tb = ib[i];
+            const uint8_t br = tab.byte[0][tr], bb = tab.byte[2][tb];
+            ++h[0][br];
+            ++h[2][bb];
+            px[0] = s.showBlue ? bb : 0;
+            px[1] = s.showGreen ? bg : 0;
+            px[2] = s.showRed ? br : 0;
+            if (x <= x48) {
+              uint16_t* wp = w16 + x * 3;
+              wp[0] = tab.word[0][tr];
+              wp[1] = tab.word[1][tg];
+              wp[2] = tab.word[2][tb];
+            }
+          } else {
+            px[0] = px[2] = bg;
+            px[1] = s.showGreen ? bg : 0;
+            if (x <= x48) {
+              uint16_t* wp = w16 + x * 3;
+              wp[0] = wp[1] = wp[2] = tab.word[1][tg];
+            }
           }
-        } else {
-          px[2] = px[0] = bg;
-          if (wp) wp[0] = wp[1] = wp[2] = wg;
         }
       }
     }
