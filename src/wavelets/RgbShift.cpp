@@ -73,8 +73,9 @@ ShiftBox EstimateBox(int N, bool resampled, double factor, bool drizzle, int hot
     r.cx = hotX * 2;
     r.cy = hotY * 2;
   }
-  if (r.b + r.cx + kShiftRange >= W) r.b = W - r.cx - kShiftRange;
-  if (r.b + r.cy + kShiftRange >= H) r.b = H - r.cy - kShiftRange;
+  // The search reaches b + 30 to either side; it stays on columns 0..W-1 and rows 0..H-1.
+  if (r.b + r.cx + kShiftRange >= W) r.b = W - r.cx - kShiftRange - 1;
+  if (r.b + r.cy + kShiftRange >= H) r.b = H - r.cy - kShiftRange - 1;
   if (r.cx - r.b - kShiftRange - 1 < 0) r.b = r.cx - kShiftRange;
   if (r.cy - r.b - kShiftRange - 1 < 0) r.b = r.cy - kShiftRange;
   return r;

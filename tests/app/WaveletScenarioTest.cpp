@@ -364,3 +364,51 @@ TEST_F(WaveletModeTest, SwitchingToColourDecomposesTheColoursFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+class WaveletLrgbTest : public pxtest::AppFixture {};
+
+// LRGB from FITS channel files: the separate luminance stack is what is sharpened; clearing
+// "Use Luminance (fits)" mixes the luminance from the colours with the mixer's weights.
+TEST_F(WaveletLrgbTest, SeparateLuminanceStackOrMixedLuminance) {
+  const std::string seq = pxtest::AppFixture::Generate("lrgb", "--frames 2 --size 48x40 --format fits-lrgb");
+  std::vector<std::string> files;
+  for (const char* f : {"frame_00000_R.fit", "frame_00000_G.fit", "frame_00000_B.fit", "frame_00000_L.fit",
+                        "frame_00001_R.fit", "frame_00001_G.fit", "frame_00001_B.fit", "frame_00001_L.fit"})
+    files.push_back(px::JoinPath(seq, f));
+  ui.queueAnswer(ui::DialogResult::No);  // the fixed 16-bit range
+  SelectInput(files, 3);
+  auto& ws = mf->ws;
+  for (int k = 0; k < 8; ++k) ws.table.ranks[k] = {k, 1.0f, 0};
+  get<ui::Slider>("StackSlider").setMax(7);
+  get<ui::Slider>("StackSlider").setValue(7);
+  get<ui::CheckBox>("ColourStack").setChecked(true);
+  // A luminance file checks both LRGB boxes; off and on again through the Stacking page's box.
+  ASSERT_TRUE(get<ui::CheckBox>("LRGB2").checked());
+  get<ui::CheckBox>("LRGB2").userClick();
+  EXPECT_FALSE(get<ui::CheckBox>("LRGB1").checked());
+  get<ui::CheckBox>("LRGB2").userClick();
+  EXPECT_TRUE(get<ui::CheckBox>("LRGB1").checked());
+  EXPECT_TRUE(get<ui::Panel>("LRGBMIX").visible());
+  get<ui::Button>("Stackbutton").userClick();
+  ASSERT_TRUE(get<ui::CheckBox>("Lumichannel").checked());
+  form().userSetActivePage(get<ui::Page>("WaveletPage"));
+  ASSERT_TRUE(ws.wavelet.LayersValid);
+  // Gains 1: the sharpened luminance is the L stack itself.
+  const auto& P = ws.planes.StackPlanes;
+  for (int y = 4; y < 36; y += 7)
+    for (int x = 4; x < 44; x += 9) EXPECT_NEAR(ws.planes.Layer(0, 1).Get(x, y), P[3].Get(x, y), 0.05) << x << "," << y;
+
+  get<ui::CheckBox>("Lumichannel").userClick();  // cleared: mix R, G, B
+  EXPECT_TRUE(get<ui::Slider>("RedLRGBslider").enabled());
+  get<ui::Slider>("RedLRGBslider").userSetValue(1);
+  get<ui::Slider>("GreenLRGBSlider").userSetValue(1);
+  get<ui::Slider>("BlueLRGBSlider").userSetValue(1);
+  EXPECT_FLOAT_EQ(ws.wavelet.LumWeightR, 1.0f / 3);
+  for (int y = 4; y < 36; y += 7)
+    for (int x = 4; x < 44; x += 9)
+      EXPECT_NEAR(ws.planes.Layer(0, 1).Get(x, y), (P[0].Get(x, y) + P[1].Get(x, y) + P[2].Get(x, y)) / 3, 0.05);
+}
+
+}  // namespace

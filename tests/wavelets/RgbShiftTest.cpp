@@ -59,6 +59,9 @@ TEST(EstimateBoxTest, LimitsKeepTheSearchInsideTheImage) {
   EXPECT_EQ(b.cx, 400);
   b = EstimateBox(128, false, 1, false, 20, 150, 640, 480);
   EXPECT_LT(b.b, 0);  // 20 pixels from the left border
+  b = EstimateBox(256, false, 1, false, 100, 80, 200, 160);  // the search ends on the last column and row
+  EXPECT_EQ(b.b, 49);
+  EXPECT_EQ(b.cy + b.b + 30, 159);
   b = EstimateBox(128, false, 1, true, 100, 100, 400, 400);
   EXPECT_EQ(b.cx, 200);
   EXPECT_EQ(b.b, 128);
