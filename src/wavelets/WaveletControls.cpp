@@ -97,8 +97,6 @@ WaveletControls::WaveletControls(ui::Form& f)
     for (int x = 0; x < 5; ++x)
       FilterSpins[y * 5 + x] = &f.spin("Filter" + std::to_string(x) + std::to_string(y), "FilterWindow", "",
                                        -kNoLimit, kNoLimit, grid[y * 5 + x]);
-  ContrastSlider.setCaption("Contrast");
-  BrightnessSlider.setCaption("Brightness");
   RedLRGBslider.setCaption("R");
   GreenLRGBSlider.setCaption("G");
   BlueLRGBSlider.setCaption("B");
