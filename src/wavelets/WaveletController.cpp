@@ -192,7 +192,7 @@ void WaveletController::DecomposeAll(bool tileCaption) {
 }
 
 void WaveletController::ProcessButtonClick() {
-  if (!haveStack()) return;  // nothing stacked yet
+  if (!haveStack() || resetting_) return;  // nothing stacked yet
   if (st_.PreviewLayer) LayerButtonMouseUp();
   const bool decompose = st_.DecompositionStale;
   if (decompose) s_.progress.start("Calculating Layer 1");
@@ -395,6 +395,10 @@ void WaveletController::FinalPageEntering() {
 }
 
 void WaveletController::ResetForNewInput() {
+  // The planes are being replaced: the old layers are gone and nothing is processed meanwhile.
+  st_.LayersValid = false;
+  st_.DecompositionStale = true;
+  resetting_ = true;
   for (auto* b : c_.LayerBoxes) b->setChecked(true);
   for (auto* sl : c_.LayerSliders) sl->setEnabled(true);
   if (!c_.HoldWavelets.checked()) {
@@ -405,8 +409,7 @@ void WaveletController::ResetForNewInput() {
     d_.tone.BuildGammaOneCurve();
   }
   st_.PartialProcessing = c_.PartialProcessControl.checked();
-  st_.DecompositionStale = true;
-  st_.LayersValid = false;
+  resetting_ = false;
 }
 
 }  // namespace wavelets

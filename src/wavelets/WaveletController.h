@@ -123,6 +123,7 @@ class WaveletController {
   WaveletState& st_;
   bool leftPress_ = false;       // the page picture's press was a plain left press
   bool estimating_ = false;      // the estimate sets the shift spins itself
+  bool resetting_ = false;       // a new input resets the controls: nothing to process yet
   ui::Bitmap24 savedView_;       // the page picture behind a layer preview
 };
 
