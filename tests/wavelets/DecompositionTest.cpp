@@ -9,6 +9,7 @@
 
 #include "WaveletTestPlanes.h"
 #include "wavelets/Decomposition.h"
+#include "wavelets/NoiseEstimators.h"
 #include "wavelets/ParallelRows.h"
 
 namespace {
@@ -161,6 +162,10 @@ TEST(DecompositionTest, StatisticsFromTheInnerBandByHand) {
   FinishLayerStatistics(s, 1, st);
   EXPECT_FLOAT_EQ(st.MeanAbs[1], 30.0f);
   EXPECT_NEAR(st.Variance[1], 1344.0 / 63, 1e-4);
+  // The estimators on that plane, multiplier 10: Method A the variance, Method D the mean.
+  EXPECT_NEAR(EstimateThresholds(1, 10, st, {})[1], 1344.0 / 63, 1e-4);
+  EXPECT_FLOAT_EQ(EstimateThresholds(4, 10, st, {})[1], 30.0f);
+  EXPECT_FLOAT_EQ(EstimateThresholds(4, 5, st, {})[1], 15.0f);
 
   // An area 22 pixels wide has no samples: count 2, statistics 0.
   LayerSums none;
