@@ -59,11 +59,15 @@ MainForm::MainForm(ui::UiServices& ui)
   stacking_ = std::make_unique<stacking::StackingController>(
       services_, stackingControls,
       stacking::StackingDeps{ws.table, ws.input, ws.planes, input, *frameSource_, aligning, ws.reg, ws.stack});
-  wavelets_ = std::make_unique<wavelets::WaveletController>(services_, waveletControls);
+  wavelets_ = std::make_unique<wavelets::WaveletController>(
+      services_, waveletControls,
+      wavelets::WaveletDeps{ws.input, ws.planes, ws.area, input, aligning, ws.reg, ws.stack, stackingControls, ws.tone,
+                            finishControls, ws.wavelet});
   WireShell();
   WireInput();
   WireRegistration();
   WireStacking();
+  WireWavelets();
 
   AddDump("form", [this] { return form_.toJson(); });
   AddDump("input", [this] {
@@ -238,6 +242,17 @@ void MainForm::WireStacking() {
   AddDump("stack", [this] { return stacking_->DumpJson(); });
 }
 
+// The wavelet stage learns of new stacks and page entries; its state for the batch tool.
+void MainForm::WireWavelets() {
+  stacking_->StackBuilt = [this] { wavelets_->StackBuilt(); };
+  auto pagesForSingle = inputSelection_->PagesForSingleFrame;
+  inputSelection_->PagesForSingleFrame = [this, pagesForSingle] {
+    if (pagesForSingle) pagesForSingle();
+    wavelets_->PageEntered();
+  };
+  AddDump("wavelets", [this] { return wavelets_->DumpJson(); });
+}
+
 // The registration stage: its per-frame step, the feature click, the seams into stacking and
 // its state for the batch tool.
 void MainForm::WireRegistration() {
@@ -272,6 +287,7 @@ void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
   stackingControls.LRGB2.setEnabled(colour);
   shell.WaveletPage.setVisible(true);
   form_.setActivePage(shell.WaveletPage);
+  wavelets_->PageEntered();
 }
 
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
@@ -280,10 +296,13 @@ void MainForm::ResetStagesForNewInput() {
   ws.tone.LevelLow = 0;
   ws.tone.LevelHigh = 255;
   ws.area.left = ws.area.top = 0;
+  wavelets_->ResetForNewInput();
 }
 
 void MainForm::PageChange() {
   ws.nav.OverlayReset = true;
+  if (form_.activePage() == &shell.WaveletPage) wavelets_->PageEntered();
+  if (form_.activePage() == &shell.FinalPage) wavelets_->FinalPageEntering();
   if (form_.activePage() == &shell.InfoPage) {
     shell.MemoryMemo.clear();
     ReportMemory();

@@ -100,6 +100,7 @@ class MainForm {
   frames::InputSelection& inputSelection() { return *inputSelection_; }
   stacking::StackingController& stacking() { return *stacking_; }
   registration::RegistrationController& registration() { return *registration_; }
+  wavelets::WaveletController& wavelets() { return *wavelets_; }
 
   // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
   // join when the project loaders are built.
@@ -119,6 +120,7 @@ class MainForm {
   void WireInput();
   void WireStacking();
   void WireRegistration();
+  void WireWavelets();
   void ResetStagesForNewInput();
   void PlaceAreaOnFeatureAfterAutoStack();
   void PageChange();

@@ -2,10 +2,13 @@
 
 #include <string>
 
+#include "wavelets/WaveletKernel.h"
+
 namespace wavelets {
 
 namespace {
 constexpr const char* kPage = "WaveletPage";
+constexpr double kNoLimit = 1000000;
 }
 
 WaveletControls::WaveletControls(ui::Form& f)
@@ -13,10 +16,13 @@ WaveletControls::WaveletControls(ui::Form& f)
       LayerPanel(f.panel("LayerPanel", kPage, "Layers")),
       LayerBoxes{},
       LayerSliders{},
+      LayerButtons{},
       Scaletype(f.radioGroup("Scaletype", kPage, "Wavelet Scheme", {"Dyadic (2^n)", "Linear"}, 1)),
       LevelStep(f.spin("LevelStep", kPage, "Initial", 1, 32, 1)),
       Multiplicant(f.spin("Multiplicant", kPage, "Step", 0, 32, 0, 0.1, 2)),
+      ContrastLabel(f.label("ContrastLabel", kPage, "Contrast   : 100")),
       ContrastSlider(f.slider("ContrastSlider", kPage, 10, 500, 100)),
+      Brightnesslabel(f.label("Brightnesslabel", kPage, "Brightness : 0")),
       BrightnessSlider(f.slider("BrightnessSlider", kPage, -127, 127, 0)),
       AutoProcessBox(f.checkBox("AutoProcessBox", kPage, "Auto-process", false)),
       ProcessButton(f.button("ProcessButton", kPage, "Process")),
@@ -39,24 +45,77 @@ WaveletControls::WaveletControls(ui::Form& f)
       GreenLRGBSlider(f.slider("GreenLRGBSlider", "LRGBMIX", 1, 1000, 587)),
       BlueLRGBSlider(f.slider("BlueLRGBSlider", "LRGBMIX", 1, 1000, 114)),
       Denoisewindow(f.toolWindow("Denoisewindow", "Noise reduction window", 330, 420)),
+      Cut{},
+      NoiseSliders{},
+      Denoise(f.radioGroup("Denoise", "Denoisewindow", "Estimator",
+                           {"None", "Method A", "Method B", "Method C", "Method D"}, 0)),
+      stdevfactor(f.spin("stdevfactor", "Denoisewindow", "", 0, 1000, 10)),
+      Subtract(f.checkBox("Subtract", "Denoisewindow", "Hard Threshold", true)),
+      ActiveNoise(f.checkBox("ActiveNoise", "Denoisewindow", "Active", true)),
+      AntiRing(f.checkBox("AntiRing", "Denoisewindow", "Anti-ring", false)),
+      AntiRingSlider(f.slider("AntiRingSlider", "Denoisewindow", 0, 1000, 0)),
+      Label46(f.label("Label46", "Denoisewindow", "Point at the darkest area and\nright-click to use anti-ringing")),
+      NoiseFactorLabel(f.label("NoiseFactorLabel", "Denoisewindow", " factor :------")),
       FilterWindow(f.toolWindow("FilterWindow", "Wavelet Filter", 300, 260)),
-      RGBShiftWindow(f.toolWindow("RGBShiftWindow", "RGB-Shift", 260, 260)) {
-  // The layer boxes and gain sliders are declared in pairs so they sit side by side.
+      FilterSpins{},
+      Filter60spin(f.spin("Filter60spin", "FilterWindow", "", -kNoLimit, kNoLimit, 0)),
+      Button1(f.button("Button1", "FilterWindow", "Set")),
+      Button3(f.button("Button3", "FilterWindow", "Reset")),
+      SaveFilter(f.button("SaveFilter", "FilterWindow", "Save")),
+      LoadFilter(f.button("LoadFilter", "FilterWindow", "Load")),
+      RGBShiftWindow(f.toolWindow("RGBShiftWindow", "RGB-Shift", 260, 260)),
+      RDXSpin(f.spin("RDXSpin", "RGBShiftWindow", "R-channel", -4096, 4096, 0)),
+      RdySpin(f.spin("RdySpin", "RGBShiftWindow", "", -4096, 4096, 0)),
+      BDXspin(f.spin("BDXspin", "RGBShiftWindow", "B-Channel", -4096, 4096, 0)),
+      BDYSpin(f.spin("BDYSpin", "RGBShiftWindow", "", -4096, 4096, 0)),
+      Button16(f.button("Button16", "RGBShiftWindow", "Up")),
+      Button19(f.button("Button19", "RGBShiftWindow", "Dn")),
+      Button17(f.button("Button17", "RGBShiftWindow", "Lt")),
+      Button18(f.button("Button18", "RGBShiftWindow", "Rt")),
+      Button8(f.button("Button8", "RGBShiftWindow", "Up")),
+      Button11(f.button("Button11", "RGBShiftWindow", "Dn")),
+      Button9(f.button("Button9", "RGBShiftWindow", "Lt")),
+      Button10(f.button("Button10", "RGBShiftWindow", "Rt")),
+      RGBShifter(f.button("RGBShifter", "RGBShiftWindow", "Estimate")),
+      Showred(f.checkBox("Showred", "RGBShiftWindow", "Showred", true)),
+      ShowGreen(f.checkBox("ShowGreen", "RGBShiftWindow", "ShowGreen", true)),
+      ShowBlue(f.checkBox("ShowBlue", "RGBShiftWindow", "ShowBlue", true)),
+      CheckBox2(f.checkBox("CheckBox2", "RGBShiftWindow", "Set RGB align area", false)) {
+  // The layer boxes, gain sliders and preview buttons are declared in rows so they sit side by side.
   for (int n = 0; n < 6; ++n) {
     LayerBoxes[n] = &f.checkBox("CheckBox" + std::to_string(5 + n), "LayerPanel", std::to_string(n + 1) + ":", true);
     LayerSliders[n] = &f.slider("RxSlider" + std::to_string(3 + n), "LayerPanel", -50, 1000, 10);
+    LayerButtons[n] = &f.button("layer" + std::to_string(n + 1) + "button", "LayerPanel", "1");
   }
-  ContrastSlider.setCaption("Contrast");
-  BrightnessSlider.setCaption("Brightness");
+  static const char* kNoiseNames[6] = {"Noise1", "Noise2", "Noise3", "noise4", "noise5", "noise6"};
+  for (int n = 0; n < 6; ++n) {
+    Cut[n] = &f.checkBox("cut" + std::to_string(n + 1), "Denoisewindow", "layer " + std::to_string(n + 1), false);
+    NoiseSliders[n] = &f.slider(kNoiseNames[n], "Denoisewindow", 0, 1000, 0);
+  }
+  const KernelGrid grid = DefaultKernelGrid();
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 5; ++x)
+      FilterSpins[y * 5 + x] = &f.spin("Filter" + std::to_string(x) + std::to_string(y), "FilterWindow", "",
+                                       -kNoLimit, kNoLimit, grid[y * 5 + x]);
   RedLRGBslider.setCaption("R");
   GreenLRGBSlider.setCaption("G");
   BlueLRGBSlider.setCaption("B");
   DoAll.setVisible(false);
   DoAllspeed.setVisible(false);
   LRGBMIX.setVisible(false);
+  stdevfactor.setVisible(false);
+  Subtract.setVisible(false);
+  ActiveNoise.setVisible(false);
+  NoiseFactorLabel.setVisible(false);
+  Filter60spin.setVisible(false);
+  Denoisewindow.setHint(
+      "1. choose the layers to denoise\n2. try the different methods\n3. select the best method\n"
+      "4. change the sliders manually");
   Denoisewindow.setPosition(760, 100);
   FilterWindow.setPosition(760, 140);
   RGBShiftWindow.setPosition(760, 180);
+  Denoisewindow.setVisible(false);
+  RGBShiftWindow.setVisible(false);
 }
 
 }  // namespace wavelets

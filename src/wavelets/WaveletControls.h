@@ -13,12 +13,15 @@ struct WaveletControls {
   ui::Image& ProcessImage;
 
   ui::Panel& LayerPanel;
-  std::array<ui::CheckBox*, 6> LayerBoxes;  // CheckBox5 .. CheckBox10
-  std::array<ui::Slider*, 6> LayerSliders;  // RxSlider3 .. RxSlider8
+  std::array<ui::CheckBox*, 6> LayerBoxes;    // CheckBox5 .. CheckBox10
+  std::array<ui::Slider*, 6> LayerSliders;    // RxSlider3 .. RxSlider8
+  std::array<ui::Button*, 6> LayerButtons;    // layer1button .. layer6button: gain, preview
   ui::RadioGroup& Scaletype;
   ui::SpinEdit& LevelStep;     // "Initial"
   ui::SpinEdit& Multiplicant;  // "Step"
+  ui::Label& ContrastLabel;
   ui::Slider& ContrastSlider;
+  ui::Label& Brightnesslabel;
   ui::Slider& BrightnessSlider;
   ui::CheckBox& AutoProcessBox;
   ui::Button& ProcessButton;
@@ -43,9 +46,47 @@ struct WaveletControls {
   ui::Slider& GreenLRGBSlider;
   ui::Slider& BlueLRGBSlider;
 
+  // "Noise reduction window"
   ui::ToolWindow& Denoisewindow;
+  std::array<ui::CheckBox*, 6> Cut;        // cut1 .. cut6
+  std::array<ui::Slider*, 6> NoiseSliders;  // Noise1, Noise2, Noise3, noise4, noise5, noise6
+  ui::RadioGroup& Denoise;
+  ui::SpinEdit& stdevfactor;
+  ui::CheckBox& Subtract;
+  ui::CheckBox& ActiveNoise;
+  ui::CheckBox& AntiRing;
+  ui::Slider& AntiRingSlider;
+  ui::Label& Label46;
+  ui::Label& NoiseFactorLabel;  // hidden: " factor :" and one mark per layer
+
+  // "Wavelet Filter"
   ui::ToolWindow& FilterWindow;
+  std::array<ui::SpinEdit*, 25> FilterSpins;  // index Y * 5 + X of FilterXY
+  ui::SpinEdit& Filter60spin;
+  ui::Button& Button1;  // "Set"
+  ui::Button& Button3;  // "Reset"
+  ui::Button& SaveFilter;
+  ui::Button& LoadFilter;
+
+  // "RGB-Shift"
   ui::ToolWindow& RGBShiftWindow;
+  ui::SpinEdit& RDXSpin;
+  ui::SpinEdit& RdySpin;
+  ui::SpinEdit& BDXspin;
+  ui::SpinEdit& BDYSpin;
+  ui::Button& Button16;  // red Up
+  ui::Button& Button19;  // red Dn
+  ui::Button& Button17;  // red Lt
+  ui::Button& Button18;  // red Rt
+  ui::Button& Button8;   // blue Up
+  ui::Button& Button11;  // blue Dn
+  ui::Button& Button9;   // blue Lt
+  ui::Button& Button10;  // blue Rt
+  ui::Button& RGBShifter;  // "Estimate"
+  ui::CheckBox& Showred;
+  ui::CheckBox& ShowGreen;
+  ui::CheckBox& ShowBlue;
+  ui::CheckBox& CheckBox2;  // "Set RGB align area"
 };
 
 }  // namespace wavelets
