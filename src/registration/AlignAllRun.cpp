@@ -182,6 +182,7 @@ void RegistrationController::AlignallButtonClick() {
   st_.BoxY = st_.HotY - n / 2;
   c_.AlignSlider.setMax(ic.PreviewSlider.max());
 
+  runOptions_ = ReadOptions();
   RestoreReferenceFrame();
   SetWholeFrameReference(image1_);  // at the precision this run's options ask for
   droppedSeen_ = false;

@@ -28,7 +28,9 @@ void RegistrationController::DrawGraphGrid(ui::Bitmap24& pic) {
   }
 }
 
-void RegistrationController::DrawSpectrumGraph() {
+void RegistrationController::DrawSpectrumGraph() { DrawSpectrumGraph(ReadOptions()); }
+
+void RegistrationController::DrawSpectrumGraph(const RegistrationOptions& o) {
   FftEngine& e = *engine_;
   const bool draw = !inRun_ || displayNow_;
   ui::Bitmap24& g = c_.imgGraph.picture();
@@ -37,14 +39,13 @@ void RegistrationController::DrawSpectrumGraph() {
   const int step = w / 50;
   e.RadialProfileMax += 1e-10f;
   const int n = e.FFTSize();
-  const int qf = px::Round(c_.QualityFilter.value());
-  const int dxq = px::Round(c_.QualFilterDX.value());
+  const int qf = o.qualityFilter, dxq = o.qualFilterDX;
   const QualityParts q = MeasureQuality(e.RadialProfile, e.RadialProfileScale, n, qualityBoxMean_, qf, dxq);
 
   const int k = std::clamp(x_.input.CurrentFrameIndex, 0, frames::MaxFrames - 1);
   double quality = q.quality;
-  if (c_.Contrast.checked()) quality *= x_.table[k].BoxContrast;
-  const bool fieldA = x_.inputControls.Interlaced.checked() && x_.input.FieldIndex == 0;
+  if (o.contrast) quality *= x_.table[k].BoxContrast;
+  const bool fieldA = o.interlaced && x_.input.FieldIndex == 0;
   (fieldA ? x_.table[k].QualityA : x_.table[k].Quality) = static_cast<float>(quality);
   if (!draw) return;
 
@@ -74,10 +75,10 @@ void RegistrationController::DrawSpectrumGraph() {
   x = px::Round(band.hi * step);
   cv.moveTo(x + 1, 0);
   cv.lineTo(x + 1, h);
-  if (c_.FFTFilter.checked()) {
+  if (o.filter) {
     cv.pen.color = ui::colors::Blue;
     cv.fontColor = ui::colors::Blue;
-    x = px::Round(c_.FFTFilterspin.value() * step);
+    x = px::Round(o.filterRadius * step);
     cv.moveTo(x + 1, 0);
     cv.lineTo(x + 1, h);
     cv.textOut(x + 5, 30, "<- FFT Filter");

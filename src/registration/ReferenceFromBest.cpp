@@ -23,7 +23,8 @@ bool RegistrationController::ReferenceFromBestFrames() {
   auto& in = x_.input;
   auto& table = x_.table;
   // Hand pointing, fields and resampled shifts keep the single reference frame.
-  if (c_.ManualAlign.checked() || x_.inputControls.Interlaced.checked() || c_.Resampled.checked()) return false;
+  const RegistrationOptions& o = runOptions_;
+  if (o.manual || o.interlaced || o.resample) return false;
   const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
   int measured = 0;
   for (int q = 0; q <= last; ++q) measured += table[q].Excluded ? 0 : 1;
@@ -104,11 +105,7 @@ bool RegistrationController::ReferenceFromBestFrames() {
   e.ClearCorner(e.FFTIm);
   TaperedMeanFree(lum, Window(), n, e.FFTRe);
   e.FFT2DForward();
-  if (c_.FFTFilter.checked()) {
-    const float r = static_cast<float>(c_.FFTFilterspin.value());
-    st_.FilterRadius2 = r * r;
-    ApplyAlignmentFilter(e.FFTRe, e.FFTIm, n, st_.FilterRadius2);
-  }
+  if (o.filter) ApplyAlignmentFilter(e.FFTRe, e.FFTIm, n, o.correlation.filterRadius2);
   e.CopyCorner(*refSpecRe_, e.FFTRe);
   e.CopyCorner(*refSpecIm_, e.FFTIm);
   c_.Memo2.add("Reference from the best " + std::to_string(best.size()) + " frames");

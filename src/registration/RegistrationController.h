@@ -24,6 +24,7 @@
 #include "registration/DiscAlignment.h"
 #include "registration/FFTUnit2.h"
 #include "registration/RegistrationMath.h"
+#include "registration/RegistrationOptions.h"
 #include "registration/RegistrationState.h"
 #include "ui/Services.h"
 
@@ -83,7 +84,9 @@ class RegistrationController {
   void HaltbuttonClick() { forceRealign_ = true; }
   void AlignSliderChange();
   void DrawGraphGrid(ui::Bitmap24& pic);
+  // With the options read now (a handler), or those of the run under way.
   void DrawSpectrumGraph();
+  void DrawSpectrumGraph(const RegistrationOptions& o);
   // The quality and difference curves of the "Registration properties" window (and its copy
   // on the Stacking page).
   void DrawAlignGraph();
@@ -139,6 +142,8 @@ class RegistrationController {
   bool PointManually(int& px, int& py, int ox, int oy);
   void ShowToolWindowsAfterQuestion();
   void LoadFrameForShow(int f);
+  RegistrationOptions ReadOptions();
+  RegistrationOptions runOptions_;  // read when a run starts (or for one registration)
   void RegistrationPass();
   // Replaces the reference by the average of the best frames of the pass just made; false
   // when the run keeps its reference frame.
@@ -222,9 +227,8 @@ class RegistrationController {
   void KeepCrop(int f, int cx, int cy);
   bool CropCovers(int f, int left, int top, int right, int bottom) const;
   // Rows of luminance on their way into the column-major planes.
-  static constexpr int kRowBlock = 16, kBlockStride = 1025;
-  std::vector<float> rowBlock_ = std::vector<float>(kRowBlock * kBlockStride);
-  std::vector<float> refBlock_ = std::vector<float>(kRowBlock * kBlockStride);  // the optimizer's next frame, decoded on the side
+  static constexpr int kRowBlock = 16;
+  std::vector<float> differenceRows_;  // scratch of the registration difference
   bool displayNow_ = true;  // the pictures of the current frame are drawn
 
   // The optimizer's reference window depends only on these; while they stay the same within a
