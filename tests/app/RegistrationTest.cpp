@@ -598,3 +598,30 @@ TEST_F(Registration, DumpNamesTheFeatureBoxAndStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+// "Use contrast" weights every frame's quality by its box contrast, nothing else changes; and
+// a check box toggled while the run handles events leaves the frames still to come alone.
+TEST_F(Registration, UseContrast_WeightsTheQualityByTheBoxContrast_OptionsReadOncePerRun) {
+  std::string avi = Generate("cap.avi", "--frames 8 --size 160x120 --jitter 2 --scene moon");
+  SelectInput({avi}, 1);
+  al().AutoOptimize.setChecked(false);
+  ClickFeature(80, 60);
+  get<ui::Button>("Allignallbutton").userClick();
+  std::vector<frames::FrameRecord> plain(mf->ws.table.frames.begin(), mf->ws.table.frames.begin() + 8);
+  al().Contrast.setChecked(true);
+  int handled = 0;
+  ui.onProcessEvents = [&] {
+    if (++handled == 3) al().Contrast.setChecked(false);  // mid-run: must not matter
+  };
+  get<ui::Button>("Allignallbutton").userClick();
+  ui.onProcessEvents = nullptr;
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(Rec(i).ShiftX, plain[i].ShiftX) << i;
+    EXPECT_GT(Rec(i).BoxContrast, 0.0f) << i;
+    EXPECT_FLOAT_EQ(Rec(i).Quality, plain[i].Quality * Rec(i).BoxContrast) << i;
+  }
+}
+
+}  // namespace
