@@ -174,7 +174,8 @@ void RegistrationController::RunOptimizerPass() {
     ~Done() { b = false; }
   } done{inRun_};
 
-  const bool interlaced = x_.inputControls.Interlaced.checked();
+  const OptimizerOptions options = ReadOptimizerOptions();
+  const bool interlaced = options.interlaced;
   const int m = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
   const float best = table.ranks[0].RankQuality;
   for (int p = 0; p <= m; ++p) {
@@ -208,12 +209,12 @@ void RegistrationController::RunOptimizerPass() {
     suppressSliderChange_ = false;
     s_.ui.setCursor(ui::Cursor::Busy);
     if (!interlaced) {
-      OptimizeFrame(f);
+      OptimizeFrame(f, options);
     } else {
       in.FieldIndex = 0;
-      OptimizeFrame(f);
+      OptimizeFrame(f, options);
       in.FieldIndex = 1;
-      OptimizeFrame(f);
+      OptimizeFrame(f, options);
     }
     // The frame by rank; the preview already holds it unless a field was rebuilt.
     if (displayNow_) {
@@ -237,15 +238,32 @@ void RegistrationController::RunOptimizerPass() {
   c_.AlignSlider.setVisible(true);
 }
 
-void RegistrationController::OptimizeFrame(int f) {
+OptimizerOptions RegistrationController::ReadOptimizerOptions() {
+  const auto& ic = x_.inputControls;
+  OptimizerOptions o;
+  o.searchArea = px::Round(c_.SearchArea.value());
+  o.resample = c_.Resampled.checked();
+  o.resampleFilter = finish::ResampleFilterIndexForItem(c_.ResampleCombo.itemIndex());
+  o.interlaced = ic.Interlaced.checked();
+  o.horizontal = ic.InterlaceHoriz.checked();
+  o.useDark = ic.UseDarkFrame.checked();
+  o.blur = c_.BlurBox.checked();
+  o.bias = o.blur ? static_cast<float>(px::Round(c_.Bias.value())) : 0.0f;
+  o.noSquare = c_.NoSquare.checked();
+  o.relative = c_.Relative.checked();
+  return o;
+}
+
+void RegistrationController::OptimizeFrame(int f) { OptimizeFrame(f, ReadOptimizerOptions()); }
+
+void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& options) {
   auto& in = x_.input;
-  auto& ic = x_.inputControls;
   if (f < 0 || f >= frames::MaxFrames) return;
   frames::FrameRecord& rec = x_.table[f];
   UpdateLuminanceTables();
   const int n = Box();
-  const int c = px::Round(c_.SearchArea.value());
-  const bool resample = c_.Resampled.checked();
+  const int c = options.searchArea;
+  const bool resample = options.resample;
   const double factor = st_.ResampleFactor;
   int h = n / 2;
   int hx = st_.HotX, hy = st_.HotY;
@@ -255,7 +273,7 @@ void RegistrationController::OptimizeFrame(int f) {
   const int savedW = in.ImageWidth, savedH = in.ImageHeight;
   in.FrameWidth = in.ImageWidth;
   in.FrameHeight = in.ImageHeight;
-  const bool interlaced = ic.Interlaced.checked();
+  const bool interlaced = options.interlaced;
   const bool fieldA = interlaced && in.FieldIndex == 0;
   float& diffField = fieldA ? rec.DifferenceA : rec.Difference;
   int32_t& shiftX = fieldA ? rec.ShiftXa : rec.ShiftX;
@@ -281,7 +299,7 @@ void RegistrationController::OptimizeFrame(int f) {
     in.ImageWidth = savedW;
     in.ImageHeight = savedH;
     if (interlaced)
-      frames::RebuildField(x_.source.preview(), in.FieldIndex, ic.InterlaceHoriz.checked(), in.FrameWidth,
+      frames::RebuildField(x_.source.preview(), in.FieldIndex, options.horizontal, in.FrameWidth,
                            in.FrameHeight);
   }
 
@@ -309,7 +327,7 @@ void RegistrationController::OptimizeFrame(int f) {
     cutout_.reset(side, side);
     ui::Canvas(cutout_).copyRect({0, 0, side, side}, x_.source.preview(), {left, top, left + side, top + side});
     cutoutScaled_.reset(s, s);
-    finish::ResampleImage(cutout_, cutoutScaled_, finish::ResampleFilterIndexForItem(c_.ResampleCombo.itemIndex()));
+    finish::ResampleImage(cutout_, cutoutScaled_, options.resampleFilter);
     ui::Canvas(resampledFrame_).draw(hx + sx0 - s / 2, hy + sy0 - s / 2, cutoutScaled_);
     fw = rw = px::Round(in.ImageWidth * factor) - 1;
     fh = rh = px::Round(in.ImageHeight * factor) - 1;
@@ -329,10 +347,10 @@ void RegistrationController::OptimizeFrame(int f) {
   FftPlane& ref = *optRef_;
   FftPlane& frm = *optFrame_;
   const int side = 2 * h + 2 * c + 1, lo = -h - c, hi = h + c;
-  const frames::Single2dArray* dark = ic.UseDarkFrame.checked() && Darkframe ? Darkframe() : nullptr;
+  const frames::Single2dArray* dark = options.useDark && Darkframe ? Darkframe() : nullptr;
   const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
-  const bool blur = c_.BlurBox.checked();
-  const float bias = blur ? static_cast<float>(px::Round(c_.Bias.value())) : 0.0f;
+  const bool blur = options.blur;
+  const float bias = options.bias;
   const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(fw, rw) &&
                         hy + hi < std::min(fh, rh) && hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 &&
                         hx + sx0 + hi < fw && hy + sy0 + hi < fh;
@@ -407,8 +425,8 @@ void RegistrationController::OptimizeFrame(int f) {
   so.c = c;
   so.meanR = static_cast<float>(sumR / count);
   so.meanF = static_cast<float>(sumF / count);
-  so.noSquare = c_.NoSquare.checked();
-  so.relative = c_.Relative.checked();
+  so.noSquare = options.noSquare;
+  so.relative = options.relative;
   so.laterWinsTies = !interlaced;
   const SearchResult r = OptimizerSearch(ref, frm, so, best);
   if (r.improved) {

@@ -94,7 +94,8 @@ class RegistrationController {
 
   // Optimizer.
   void OptimizeButtonClick();
-  void OptimizeFrame(int f);
+  void OptimizeFrame(int f);  // with the options as the controls stand now
+  void OptimizeFrame(int f, const OptimizerOptions& options);
 
   // Option handlers.
   void SearchAreaChange();
@@ -143,6 +144,7 @@ class RegistrationController {
   void ShowToolWindowsAfterQuestion();
   void LoadFrameForShow(int f);
   RegistrationOptions ReadOptions();
+  OptimizerOptions ReadOptimizerOptions();
   RegistrationOptions runOptions_;  // read when a run starts (or for one registration)
   void RegistrationPass();
   // Replaces the reference by the average of the best frames of the pass just made; false

@@ -24,4 +24,17 @@ struct RegistrationOptions {
   int qualityFilter = 2, qualFilterDX = 6;  // the quality band's control values, rounded
 };
 
+// What an optimizer pass reads once, when it starts.
+struct OptimizerOptions {
+  int searchArea = 2;        // C, rounded
+  bool resample = false;     // "Resample" and its filter
+  int resampleFilter = 0;
+  bool interlaced = false;   // "De-interlace" and "Horizontal"
+  bool horizontal = false;
+  bool useDark = false;      // "Use darkframe"
+  bool blur = false;         // "Bias subtract" and its value, rounded
+  float bias = 0;
+  bool noSquare = false, relative = false;
+};
+
 }  // namespace registration
