@@ -148,6 +148,7 @@ void StackingController::StackButtonClick() {
   else frames::AllocatePlanes(d_.planes, planeWidth_, planeHeight_);
 
   acc_.Begin(d_.planes, planeWidth_, planeHeight_, drizzle);
+  ReadRunOptions();
 
   // A stack run is no alignment pass, whoever started it.
   const bool alignPass = in.AlignPass;
@@ -242,6 +243,19 @@ bool StackingController::ReadStackFrame(int frame) {
   return true;
 }
 
+void StackingController::ReadRunOptions() {
+  const auto& ic = d_.inputControls;
+  run_.accumulate = MakeOptions();
+  run_.qualityWeights = c_.QualStack.checked();
+  run_.interlaced = ic.Interlaced.checked();
+  run_.subPixel = c_.SubPixelStack.checked();
+  run_.resampledShifts = d_.aligning.Resampled.checked();
+  run_.fineShifts = d_.aligning.SubPixelEstimate.checked();
+  run_.pixfrac = c_.Pixfrac.value() * 0.01;
+  run_.useDark = ic.UseDarkFrame.checked();
+  run_.useFlat = ic.UseFlatfield.checked();
+}
+
 AccumulateOptions StackingController::MakeOptions() {
   AccumulateOptions o;
   auto& ic = d_.inputControls;
@@ -287,12 +301,13 @@ void StackingController::AccumulateFrame() {
   auto& planes = d_.planes;
   const int frame = std::clamp(frame_, 0, frames::MaxFrames - 1);
   const frames::FrameRecord& rec = d_.table[frame];
-  const bool firstField = d_.inputControls.Interlaced.checked() && in.FieldIndex == 0;
+  const StackRunOptions& r = run_;
+  const bool firstField = r.interlaced && in.FieldIndex == 0;
 
   FrameInputs fi;
   fi.sx = firstField ? rec.ShiftXa : rec.ShiftX;
   fi.sy = firstField ? rec.ShiftYa : rec.ShiftY;
-  fi.weight = c_.QualStack.checked() ? (firstField ? rec.QualityA : rec.Quality) : 1.0f;
+  fi.weight = r.qualityWeights ? (firstField ? rec.QualityA : rec.Quality) : 1.0f;
   fi.fieldIndex = in.FieldIndex;
   fi.fitsChannel = in.FitsChannel;
 
@@ -319,20 +334,16 @@ void StackingController::AccumulateFrame() {
     }
   }
 
-  AccumulateOptions o = MakeOptions();
-  if (!runDrizzle_ && !runResample_ && c_.SubPixelStack.checked() && !d_.inputControls.Interlaced.checked())
-    MoveByFineShift(rec, fi, src);
+  AccumulateOptions o = r.accumulate;
+  if (!runDrizzle_ && !runResample_ && r.subPixel && !r.interlaced) MoveByFineShift(rec, fi, src);
   if (runDrizzle_) {
-    const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY,
-                                            d_.aligning.Resampled.checked(), factor_,
-                                            d_.aligning.SubPixelEstimate.checked());
+    const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY, r.resampledShifts, factor_,
+                                            r.fineShifts);
     fi.sx = sp.sx;
     fi.sy = sp.sy;
-    fi.drop = BuildDropTable(sp.qx, sp.qy, c_.Pixfrac.value() * 0.01);
+    fi.drop = BuildDropTable(sp.qx, sp.qy, r.pixfrac);
   } else if (runResample_) {
-    auto& ic = d_.inputControls;
-    CalibrateBytes(pic, planes, ic.UseDarkFrame.checked(), st_.DarkWidth, st_.DarkHeight, ic.UseFlatfield.checked(),
-                   st_.FlatWidth, st_.FlatHeight);
+    CalibrateBytes(pic, planes, r.useDark, st_.DarkWidth, st_.DarkHeight, r.useFlat, st_.FlatWidth, st_.FlatHeight);
     const int wr = px::Round(frameWidth_ * factor_) - 1, hr = px::Round(frameHeight_ * factor_) - 1;
     int w = wr, h = hr, t = 0, m = 0;
     if (w > kMaxSide) {

@@ -103,6 +103,19 @@ class StackingController {
   void ToggleStackLine(int line);
   bool ReadStackFrame(int frame);  // false: the frame could not be read and was left out
   AccumulateOptions MakeOptions();
+  // What a stack run reads once, when it starts: toggling a check box while the run handles
+  // events does not change the frames still to come.
+  struct StackRunOptions {
+    AccumulateOptions accumulate;
+    bool qualityWeights = true;   // "Use image quality"
+    bool interlaced = false;      // "De-interlace"
+    bool subPixel = false;        // "Sub-pixel shifts"
+    bool resampledShifts = false; // shifts measured with "Resample"
+    bool fineShifts = false;      // "SubPixelEstimate": drizzle takes the fine shifts
+    double pixfrac = 1;           // drizzle drop size
+    bool useDark = false, useFlat = false;
+  } run_;
+  void ReadRunOptions();
   void FinishStack(int width, int height);
   void SetScrollPositions(int width, int height);
   void AskCalibrationFile(bool flat);
