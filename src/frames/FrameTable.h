@@ -45,8 +45,6 @@ class FrameTable {
   // Start values in every slot (start-up and a new input): OptimizeGain 100, all else 0;
   // every rank entry cleared.
   void Reset();
-  // Relative quality of rank entry k in percent of the best.
-  float RelativeQuality(int k) const { return ranks[k].RankQuality / ranks[0].RankQuality * 100.0f; }
   // Frames 0..count-1 with Excluded = 0.
   int CountSelected(int count) const;
 };

@@ -129,7 +129,7 @@ void RegistrationController::AlignallButtonClick() {
     ~Active() { b = false; }
   } active{runActive_};
 
-  // 1. - 3.
+  // The run starts: every frame's results and the rank list cleared.
   if (c_.ManualAlign.checked()) s_.ui.showMessage(" Point at the alignmentfeature and left-click ");
   c_.Optimizebutton.setVisible(true);
   c_.AlignSlider.setVisible(false);
@@ -144,7 +144,7 @@ void RegistrationController::AlignallButtonClick() {
   }
   for (auto& k : table.ranks) k = frames::RankEntry{};
 
-  // 4. - 5.
+  // The pictures sized to the frames; calibration of another size only warned about.
   c_.AlignImage.picture().reset(in.FrameWidth, in.FrameHeight);
   auto* sizeLabel = s_.form.find("Stackimagesize");
   const std::string sizeText = "Image : " + std::to_string(in.FrameWidth) + "x" + std::to_string(in.FrameHeight);
@@ -160,7 +160,7 @@ void RegistrationController::AlignallButtonClick() {
     if (!flat || flat->nominalWidth() != in.ImageWidth || flat->nominalHeight() != in.ImageHeight)
       s_.ui.messageBox(" flatfield size does not match imagesize !!", ui::MsgKind::Warning, ui::ButtonsOK);
   }
-  // 6. - 7.
+  // The progress window and the run's state.
   if (c_.Misalignwarning.checked()) {
     c_.Haltbutton.setVisible(true);
     c_.Haltbutton.setFocus();
@@ -189,7 +189,7 @@ void RegistrationController::AlignallButtonClick() {
   sizeNote_.clear();
   secondPass_ = false;
   std::fill(coarseKept_.begin(), coarseKept_.end(), 0);
-  // 8. Every frame in use; then, with a reference made of the best frames, every frame again.
+  // Every frame in use; then, with a reference made of the best frames, every frame again.
   boxOnlyFrames_ = c_.WholeFrameAlign.checked() ? 0 : 1;
   RegistrationPass();
   // Frames aligned on the whole frame keep their shifts in a second pass; the best frames'
@@ -211,13 +211,13 @@ void RegistrationController::AlignallButtonClick() {
                      ui::MsgKind::Warning, ui::ButtonsOK);
   x_.source.ReportUnreadable();
 
-  // 9.
+  // The pass is over.
   c_.Allignallbutton.setFocus();
   c_.Haltbutton.setVisible(false);
   if (sizeLabel) sizeLabel->setCaption(sizeText);
   in.AlignPass = false;
 
-  // 10. Ranking, optimizing and the automatic stack.
+  // Ranking, optimizing and the automatic stack.
   if (!in.CancelRequested) {
     const int m = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
     double sumD = 0;
@@ -277,7 +277,7 @@ void RegistrationController::AlignallButtonClick() {
     s_.progress.hide();
   }
 
-  // 11. A single frame reports the whole time as its time.
+  // The time lines; a single frame reports the whole time as its time.
   const double elapsed = s_.ui.nowMs() - alignStartTime_;
   const int m = c_.AlignSlider.max();
   const double perImage = m > 0 ? px::Round(elapsed / m * 1000) * 0.001 : elapsed;

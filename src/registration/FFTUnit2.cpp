@@ -200,8 +200,6 @@ FftEngine::FftEngine() {
   FFTSetup(64);
 }
 
-bool FftEngine::IsValidSize(int size) { return BitsForSize(size) >= 0; }
-
 bool FftEngine::FFTSetup(int size) {
   // A size the transforms cannot serve (not a power of two in 32 … 512) would leave a table
   // of the wrong length behind; refuse it and keep the previous, consistent set-up.

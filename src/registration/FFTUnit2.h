@@ -51,9 +51,6 @@ class FftEngine {
   // Ready for the default 64-pixel box (FFTSetup(64)).
   FftEngine();
 
-  // True for the five transform sizes 32, 64, 128, 256, 512.
-  static bool IsValidSize(int size);
-
   // Prepares the workspace for size x size transforms: bit-reversal table, twiddle tables,
   // sign +1, the zero plane's corner, the spectrum tone curve (4.5, 0.45). Any other size is
   // refused (returns false) and leaves every piece of state as it was, so a later transform

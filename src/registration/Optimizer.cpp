@@ -269,7 +269,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
   int hx = st_.HotX, hy = st_.HotY;
   if (2 * (resample ? px::Round(h * factor) : h) + 2 * c + 1 > kPlaneStride) return;
 
-  // 1. - 2.
+  // The working size is the image size; the starting point is the stored difference.
   const int savedW = in.ImageWidth, savedH = in.ImageHeight;
   in.FrameWidth = in.ImageWidth;
   in.FrameHeight = in.ImageHeight;
@@ -285,7 +285,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
   }
   const int sx0 = shiftX, sy0 = shiftY;
 
-  // 3. The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the
+  // The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the
   // whole window is read from there.
   const bool fromCrop = !interlaced && !resample &&
                         CropCovers(f, hx + sx0 - h - c, hy + sy0 - h - c, hx + sx0 + h + c + 1, hy + sy0 + h + c + 1);
@@ -342,7 +342,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
     frameStride = framePic->stride();
   }
 
-  // 4. The windows of side 2h + 2c + 1 around the feature. Inside both pictures every pixel
+  // The windows of side 2h + 2c + 1 around the feature. Inside both pictures every pixel
   // counts; the reference window then is the same for every frame of the pass.
   FftPlane& ref = *optRef_;
   FftPlane& frm = *optFrame_;
@@ -395,7 +395,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
       }
     }
   }
-  // 5. Bias subtraction.
+  // Bias subtraction.
   if (blur) {
     auto subtract = [&](FftPlane& plane) {
       double sum = 0;
@@ -418,7 +418,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
     refWindow_.key = key;
     refWindow_.sum = sumR;
   }
-  // 6. - 7.
+  // The search over every offset of the area.
   if (count == 0) count = 1;
   SearchOptions so;
   so.n = n;
@@ -436,10 +436,10 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
     shiftY = sy0 + r.b;
     best = r.sum;
   }
-  // 8.
+  // The pass's sum of best differences.
   optimizerPassSum_ += static_cast<float>(best);
 
-  // 9. The current square beside the reference.
+  // The current square beside the reference.
   if (!inRun_ || displayNow_) {
     ui::Bitmap24& pic = c_.AlignImage.picture();
     ui::Canvas cv(pic);
@@ -467,7 +467,7 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
     DrawAlignGraph();
     c_.AlignImage.invalidate();
   }
-  // 10. The working frame size stays the image size.
+  // The working frame size stays the image size.
   in.FrameWidth = in.ImageWidth;
   in.FrameHeight = in.ImageHeight;
 }

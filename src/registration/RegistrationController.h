@@ -121,7 +121,6 @@ class RegistrationController {
   bool AutoStack() const { return autoStack_; }
   // Feature, box, reference frame, work status, tracking and the run's totals, for the batch tool.
   px::Json DumpJson() const;
-  void SetAutoStack(bool on) { autoStack_ = on; }
   bool WaitingForClick() const { return waitingForClick_; }
   double OptimizerTotal() const { return optimizerTotal_; }
   float OptimizerPassSum() const { return optimizerPassSum_; }
@@ -175,7 +174,6 @@ class RegistrationController {
   std::vector<float> qualityTaper_;
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
-  bool LoadWindows(int f, int sx0, int sy0, int& hx, int& hy, int& hh);
   void LogTime(const std::string& prefix);
   void SetPageVisible(const char* page, bool on);
   void ShowPage(const char* page);
@@ -204,7 +202,7 @@ class RegistrationController {
   float lumR_[256] = {}, lumG_[256] = {}, lumB_[256] = {};
   float lumWeights_[3] = {-1, -1, -1};
 
-  bool waitingForClick_ = false, forceRealign_ = false, manualShift_ = false;
+  bool waitingForClick_ = false, forceRealign_ = false;
   int clickX_ = 0, clickY_ = 0, lastMouseX_ = -1, lastMouseY_ = -1;
   bool autoStack_ = false;
   double alignStartTime_ = 0;
