@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Error.h"
 #include "base/Numbers.h"
 #include "finish/Resample.h"
 #include "registration/QualityMeasure.h"
@@ -323,6 +324,12 @@ void StackingController::AccumulateFrame() {
       src.fits = &planes.FitsPlane;
       src.width = planes.FitsPlane.nominalWidth();
       src.height = planes.FitsPlane.nominalHeight();
+      // A separate luminance stack must lie on the colour frames pixel for pixel; the run
+      // leaves a luminance file of another size out and names it at the end.
+      if (in.FitsChannel == 3 && (src.width != frameWidth_ || src.height != frameHeight_))
+        throw px::PelinoxaError("the luminance file is " + std::to_string(src.width) + "x" +
+                                std::to_string(src.height) + ", the colour frames " + std::to_string(frameWidth_) +
+                                "x" + std::to_string(frameHeight_));
     } else if (in.InputKind == frames::ikTiff) {
       const auto& tif = planes.OutputBitmap48;
       // Depths without 16-bit samples (1, 4, 8, 32 bits) are stacked from their picture.

@@ -387,6 +387,27 @@ TEST_F(StackingTest, LrgbFitsFilesFillTheirOwnPlanesAndTheLuminanceChannel) {
   EXPECT_LT(l, 65536.0f * 2 / 8 + 1);
 }
 
+TEST_F(StackingTest, LuminanceFitsOfAnotherSize_IsLeftOutAndNamed) {
+  std::string seq = Generate("lrgb", "--frames 2 --size 24x16 --format fits-lrgb");
+  std::string big = Generate("big", "--frames 1 --size 30x20 --format fits-lrgb");
+  std::vector<std::string> files;
+  for (const char* f : {"frame_00000_R.fit", "frame_00000_G.fit", "frame_00000_B.fit", "frame_00000_L.fit",
+                        "frame_00001_R.fit", "frame_00001_G.fit", "frame_00001_B.fit"})
+    files.push_back(px::JoinPath(seq, f));
+  const std::string odd = dir.file("odd_L.fit");
+  pxtest::WriteBytes(odd, pxtest::ReadBytes(px::JoinPath(big, "frame_00000_L.fit")));
+  files.push_back(odd);
+  ui.queueAnswer(ui::DialogResult::No);  // "Stretch intensity-levels": the fixed 16-bit range
+  SelectInput(files, 3);
+  Rank(8, 7);
+  get<ui::CheckBox>("ColourStack").setChecked(true);
+  Stack();
+  EXPECT_EQ(Cov(10, 8), 7.0f);  // the odd luminance file added nothing
+  bool named = false;
+  for (const auto& m : ui.messages) named = named || m.text.find("the luminance file is 30x20") != std::string::npos;
+  EXPECT_TRUE(named);
+}
+
 // ---- Saving, read back by other programs ----
 
 class StackSaveTest : public StackingTest {
