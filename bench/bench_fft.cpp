@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 
 namespace {
 

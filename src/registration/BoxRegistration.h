@@ -5,7 +5,7 @@
 // around them (offsets, tracking, questions, pictures, storing the results).
 #include <vector>
 
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Bitmap24.h"
 

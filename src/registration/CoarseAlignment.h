@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "ui/Bitmap24.h"
 
 namespace registration {

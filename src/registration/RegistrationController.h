@@ -22,7 +22,7 @@
 #include "registration/AligningControls.h"
 #include "registration/CoarseAlignment.h"
 #include "registration/DiscAlignment.h"
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "registration/RegistrationMath.h"
 #include "registration/RegistrationOptions.h"
 #include "registration/RegistrationState.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frames/FrameTable.h"
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 
 namespace registration {
 

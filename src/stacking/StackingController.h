@@ -14,7 +14,7 @@
 #include "frames/InputControls.h"
 #include "frames/InputState.h"
 #include "registration/AligningControls.h"
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "registration/RegistrationState.h"
 #include "stacking/StackAccumulator.h"
 #include "stacking/StackingControls.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Numbers.h"
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "registration/SpectraLib.h"
 
 // Every product and sum is rounded on its own; results are compared bit for bit.

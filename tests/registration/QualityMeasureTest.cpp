@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 #include "registration/QualityMeasure.h"
 
 namespace registration {

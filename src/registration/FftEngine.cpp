@@ -1,4 +1,4 @@
-#include "registration/FFTUnit2.h"
+#include "registration/FftEngine.h"
 
 #include <algorithm>
 #include <cmath>
