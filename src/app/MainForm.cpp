@@ -183,18 +183,43 @@ void MainForm::WireShell() {
   form_.OnPageChange = [this] { PageChange(); };
 }
 
+// Choosing an input reaches into every later stage; each hook asks the stage that owns the controls.
 void MainForm::WireInput() {
   auto& sel = *inputSelection_;
   sel.ResetStages = [this] { ResetStagesForNewInput(); };
-  sel.SetupFFT = [this] { registration_->SetupFFTForBox(); };
-  sel.StackSingleFrame = [this] {
-    stacking_->StackSliderChange();
-    stacking_->StackButtonClick();
+  sel.PrepareAlignment = [this] {
+    registration_->SetupFFTForBox();
+    aligning.FFTsizeGroup.setVisible(true);
   };
+  sel.ShowResampling = [this](bool visible) {
+    aligning.Resampled.setVisible(visible);
+    const bool detail = visible && aligning.Resampled.checked();
+    for (ui::Control* c : std::initializer_list<ui::Control*>{&aligning.ResampleSpin, &aligning.ResampleCombo,
+                                                              &aligning.ResampleXLabel})
+      c->setVisible(detail);
+  };
+  sel.SwitchOffResampling = [this] { aligning.Resampled.setChecked(false); };
+  sel.NewInputLoaded = [this] { stackingControls.ForNewInput(); };
+  sel.SizeAlignView = [this](int w, int h) { aligning.AlignImage.setSize(w, h); };
+  sel.FitBoxToFrame = [this](int w, int h) {
+    if (w < 128 || h < 128) aligning.FFTsizeGroup.setItemIndex(0);
+  };
+  sel.SetAlignRange = [this](int last) { aligning.AlignSlider.setRange(0, last); };
+  sel.SetStackRange = [this](int last) { stackingControls.SetRankRange(last); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
     ws.reg.HotY = y;
+  };
+  sel.PrepareSingleFrame = [this] {
+    wavelets_->ForSingleFrame(stackingControls.Colourprocess2.checked());
+    aligning.Resampled.setChecked(false);
+    aligning.FFTsizeGroup.setVisible(false);
+  };
+  sel.StackSingleFrame = [this] {
+    stackingControls.ForSingleFrame();
+    stacking_->StackSliderChange();
+    stacking_->StackButtonClick();
   };
   sel.PagesForSingleFrame = [this] {
     shell.StackingPage.setVisible(true);
@@ -202,7 +227,11 @@ void MainForm::WireInput() {
     shell.FinalPage.setVisible(true);
     form_.setActivePage(shell.WaveletPage);
   };
-  form_.OnDropFiles = [this](const std::vector<std::string>& files) { inputSelection_->DropFiles(files); };
+  navigation_->AlignBoxSide = [this] { return 1 << (std::clamp(aligning.FFTsizeGroup.itemIndex(), 0, 3) + 5); };
+  frameSource_->LuminanceFitsRead = [this] { stackingControls.LRGB2.setChecked(true); };
+  form_.OnDropFiles = [this](const std::vector<std::string>& files) {
+    if (form_.activePage() == &shell.InputPage) inputSelection_->DropFiles(files);
+  };
 }
 
 // Stacking's seams and its state for the batch tool.
@@ -274,8 +303,21 @@ void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
   form_.setActivePage(shell.WaveletPage);
 }
 
-// The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
+// The later stages' part of "Select input": their controls, then feature, levels, graphs,
+// offsets and crop.
 void MainForm::ResetStagesForNewInput() {
+  const bool hold = waveletControls.HoldWavelets.checked();
+  finishControls.ResetForNewInput(hold);
+  aligning.UseProcessed.setVisible(false);
+  aligning.Optimizebutton.setVisible(false);
+  aligning.Optimizebutton.setEnabled(false);
+  wavelets_->ResetForNewInput();
+  registration_->SetupFFTForBox();
+  aligning.ResampleSpin.setValue(2);
+  aligning.FFTsizeGroup.setVisible(true);
+  for (ui::Page* page : {&shell.AligningPage, &shell.StackingPage, &shell.WaveletPage, &shell.FinalPage})
+    page->setVisible(false);
+
   registration_->ResetForNewInput();
   ws.tone.LevelLow = 0;
   ws.tone.LevelHigh = 255;

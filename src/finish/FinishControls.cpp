@@ -33,4 +33,10 @@ FinishControls::FinishControls(ui::Form& f)
   Shrinkview.setPosition(200, 200);
 }
 
+void FinishControls::ResetForNewInput(bool holdTone) {
+  for (ui::SpinEdit* s : {&Rbalance, &Gbalance, &Bbalance}) s->setValue(1);
+  for (ui::Slider* s : {&RedSlider, &GreenSlider, &blueslider}) s->setValue(0);
+  if (!holdTone) Gamma1spin.setValue(1);
+}
+
 }  // namespace finish

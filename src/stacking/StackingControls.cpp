@@ -40,4 +40,11 @@ StackingControls::StackingControls(ui::Form& f)
   Stackframeswindow.setPosition(40, 160);
 }
 
+void StackingControls::ForSingleFrame() {
+  StackSlider.setValue(0);
+  StackSlider.setMax(1);
+  SaveButton.setEnabled(true);
+  QualStack.setChecked(false);
+}
+
 }  // namespace stacking

@@ -271,15 +271,10 @@ Shape& Form::shape(const std::string& name, const std::string& parent, Color col
 
 Gauge& Form::gauge(const std::string& name, const std::string& parent) { return add<Gauge>(name, parent); }
 
-Control* Form::find(const std::string& name) const {
-  auto it = byName_.find(name);
-  return it == byName_.end() ? nullptr : it->second;
-}
-
 Control& Form::control(const std::string& name) const {
-  Control* c = find(name);
-  if (!c) throw PelinoxaError("No control named " + name);
-  return *c;
+  auto it = byName_.find(name);
+  if (it == byName_.end()) throw PelinoxaError("No control named " + name);
+  return *it->second;
 }
 
 std::vector<Control*> Form::children(const std::string& parent) const {

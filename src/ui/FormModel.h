@@ -469,8 +469,11 @@ class Form {
   Shape& shape(const std::string& name, const std::string& parent, Color color);
   Gauge& gauge(const std::string& name, const std::string& parent);
 
-  Control* find(const std::string& name) const;
-  Control& control(const std::string& name) const;  // throws PelinoxaError when missing
+  // Lookups by name throw PelinoxaError when no control has the name: a name that
+  // exists nowhere is a fault, never a control to skip.
+  bool has(const std::string& name) const { return byName_.count(name) != 0; }
+  Control* find(const std::string& name) const { return &control(name); }
+  Control& control(const std::string& name) const;
   template <class T>
   T& get(const std::string& name) const {
     T* t = dynamic_cast<T*>(&control(name));

@@ -220,6 +220,44 @@ TEST_F(InputTest, MouseNearTheRightBorder_ShowsTheNormalCursorAndErasesTheOutlin
   EXPECT_EQ(mf->ws.nav.MarkerX, -1);
 }
 
+// A new input puts every later stage back to its start, each through its own reset; "Hold"
+// on the wavelet page keeps the processing values (layers, contrast, brightness, gamma).
+TEST_F(InputTest, NewInput_ResetsTheLaterStagesUnlessTheProcessingValuesAreHeld) {
+  std::string avi = Generate("cap.avi", "--frames 4 --size 96x96");
+  auto dirty = [&] {
+    get<ui::SpinEdit>("Rbalance").setValue(0.5);
+    get<ui::Slider>("blueslider").setValue(40);
+    get<ui::SpinEdit>("Gamma1spin").setValue(2);
+    get<ui::Slider>("RxSlider5").setValue(300);
+    get<ui::Slider>("ContrastSlider").setValue(150);
+    get<ui::CheckBox>("CheckBox7").setChecked(false);
+    get<ui::SpinEdit>("ResampleSpin").setValue(3);
+    get<ui::Button>("Optimizebutton").setVisible(true);
+    get<ui::Page>("StackingPage").setVisible(true);
+  };
+  dirty();
+  SelectInput({avi}, 1);
+  EXPECT_EQ(get<ui::SpinEdit>("Rbalance").value(), 1);
+  EXPECT_EQ(get<ui::Slider>("blueslider").value(), 0);
+  EXPECT_EQ(get<ui::SpinEdit>("Gamma1spin").value(), 1);
+  EXPECT_EQ(get<ui::Slider>("RxSlider5").value(), 10);
+  EXPECT_EQ(get<ui::Slider>("ContrastSlider").value(), 100);
+  EXPECT_TRUE(get<ui::CheckBox>("CheckBox7").checked());
+  EXPECT_EQ(get<ui::SpinEdit>("ResampleSpin").value(), 2);
+  EXPECT_FALSE(get<ui::Button>("Optimizebutton").visible());
+  EXPECT_FALSE(get<ui::Page>("StackingPage").visible());
+
+  get<ui::CheckBox>("HoldWavelets").setChecked(true);
+  dirty();
+  SelectInput({avi}, 1);
+  EXPECT_EQ(get<ui::SpinEdit>("Rbalance").value(), 1);
+  EXPECT_EQ(get<ui::Slider>("blueslider").value(), 0);
+  EXPECT_EQ(get<ui::SpinEdit>("Gamma1spin").value(), 2);
+  EXPECT_EQ(get<ui::Slider>("RxSlider5").value(), 300);
+  EXPECT_EQ(get<ui::Slider>("ContrastSlider").value(), 150);
+  EXPECT_TRUE(get<ui::CheckBox>("CheckBox7").checked());  // the layers in use are not held
+}
+
 TEST_F(InputTest, DroppedFiles_OfTheFirstFilesKindJoinTheListOnTheInputPageOnly) {
   formats::WriteFitsImage16(dir.file("a.fits"), 32, 24, std::vector<int32_t>(32 * 24, 1000), 32768);
   formats::WriteFitsImage16(dir.file("b.fits"), 32, 24, std::vector<int32_t>(32 * 24, 2000), 32768);

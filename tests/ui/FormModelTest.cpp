@@ -229,6 +229,17 @@ TEST_F(FormFixture, DeclaringTwoControlsWithOneName_IsAProgrammingError) {
   EXPECT_THROW(form.button("Same", "", "b"), std::logic_error);
 }
 
+TEST_F(FormFixture, LookingUpANameNoControlHas_FailsInsteadOfSkipping) {
+  form.spin("RdxSpin", "", "", 0, 10, 3);
+  EXPECT_TRUE(form.has("RdxSpin"));
+  EXPECT_FALSE(form.has("RDXSpin"));
+  EXPECT_THROW(form.find("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.control("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.get<ui::SpinEdit>("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.get<ui::Slider>("RdxSpin"), std::logic_error);  // there, but another kind
+  EXPECT_EQ(form.find("RdxSpin"), &form.control("RdxSpin"));
+}
+
 TEST_F(FormFixture, ProgressCancel_AsksAndRaisesTheFlagOnlyOnYes) {
   bool cancel = false;
   ui::ProgressWindow progress(form, ui, cancel);
