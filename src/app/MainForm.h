@@ -125,6 +125,13 @@ class MainForm {
   void StoreFormSettings();
   void RestoreFormSettings();
   void ApplyProcessAreaLimit(int itemIndex);
+  void CreateStartBuffers();
+  void SetStartWeights();
+  void LocateProgramFolder();
+  void ChooseFormSettingsPath();
+  void CloseWhatNeverStartsOpen();
+  void FollowRestoredSettings();
+  void OpenSettingsStore();
   void ReadStartupSettings();
   void SetStartValues();
 

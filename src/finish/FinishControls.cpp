@@ -7,7 +7,7 @@ constexpr const char* kPage = "FinalPage";
 }
 
 FinishControls::FinishControls(ui::Form& f)
-    : RotateImage(f.image("RotateImage", kPage, 640, 480)),
+    : RotateImage(f.image("RotateImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       HistoWindow(f.toolWindow("HistoWindow", "Histogram", 300, 460)),
       Histograph(f.image("Histograph", "HistoWindow", 281, 260)),
       Showpeak(f.checkBox("Showpeak", "HistoWindow", "Show peak", false)),

@@ -4,6 +4,7 @@
 // luminance weights and the de-interlace options.
 #include <functional>
 
+#include "base/Json.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
 #include "frames/InputControls.h"
@@ -28,6 +29,9 @@ class FrameNavigation {
   void ShowUseSign(int frame);
   // The alignment box side (32, 64, 128, 256), told by registration; the outline follows it.
   std::function<int()> AlignBoxSide;
+
+  // The input state, every frame's record and the ranks for the batch tool ("frames").
+  px::Json DumpJson() const;
 
   void PreviewSliderChange();
   void PreviewSliderKeyDown(int& key);

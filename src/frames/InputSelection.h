@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Json.h"
 #include "frames/FrameNavigation.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
@@ -59,6 +60,8 @@ class InputSelection {
 
   // The window caption of the current still input for `path`.
   std::string StillCaption(const std::string& path) const;
+  // The input state, caption and frame list for the batch tool ("input").
+  px::Json DumpJson() const;
 
  private:
   void ResetForNewInput();

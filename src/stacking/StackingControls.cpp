@@ -7,7 +7,7 @@ constexpr const char* kPage = "StackingPage";
 }
 
 StackingControls::StackingControls(ui::Form& f)
-    : Stackimage(f.image("Stackimage", kPage, 640, 480)),
+    : Stackimage(f.image("Stackimage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       StackSelection(f.panel("StackSelection", kPage, "Selection")),
       StackSlider(f.slider("StackSlider", "StackSelection", 0, 1, 0)),
       differencecutslider(f.slider("differencecutslider", "StackSelection", 0, 100, 100)),

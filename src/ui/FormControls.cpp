@@ -648,6 +648,13 @@ void Image::setScrollPosition(int x, int y) {
   notify("Scroll");
 }
 
+void Image::scrollOnto(int x, int y, int pictureWidth, int pictureHeight) {
+  int sx = scrollX_, sy = scrollY_;
+  if (pictureWidth > kViewWidth) sx = x - kViewWidth / 2;
+  if (pictureHeight > kViewHeight) sy = y - kViewHeight / 2;
+  setScrollPosition(sx, sy);
+}
+
 void Image::setCursor(Cursor c) {
   if (c == cursor_) return;
   cursor_ = c;

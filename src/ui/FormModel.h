@@ -348,6 +348,12 @@ class Image : public Control {
   int scrollX() const { return scrollX_; }
   int scrollY() const { return scrollY_; }
   void setScrollPosition(int x, int y);
+  // The part of a picture a page's large view shows; larger pictures scroll.
+  static constexpr int kViewWidth = 817, kViewHeight = 625;
+  // The size the pages declare their large views with, before any picture arrives.
+  static constexpr int kDeclaredWidth = 640, kDeclaredHeight = 480;
+  // Centres the view on (x, y) along each axis in which a picture of the given size overflows it.
+  void scrollOnto(int x, int y, int pictureWidth, int pictureHeight);
   // User mouse actions (view and scripts).
   void userMouse(MouseAction action, const MouseEvent& e);
   px::Json toJson() const override;

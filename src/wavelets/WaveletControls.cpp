@@ -9,7 +9,7 @@ constexpr const char* kPage = "WaveletPage";
 }
 
 WaveletControls::WaveletControls(ui::Form& f)
-    : ProcessImage(f.image("ProcessImage", kPage, 640, 480)),
+    : ProcessImage(f.image("ProcessImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       LayerPanel(f.panel("LayerPanel", kPage, "Layers")),
       LayerBoxes{},
       LayerSliders{},
