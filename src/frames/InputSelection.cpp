@@ -4,18 +4,12 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/FlagScope.h"
 #include "frames/VideoSource.h"
 
 namespace frames {
 
 namespace {
-
-// Sets a flag for as long as the operation runs, whichever way it ends.
-struct FlagScope {
-  bool& flag;
-  explicit FlagScope(bool& f) : flag(f) { flag = true; }
-  ~FlagScope() { flag = false; }
-};
 
 int FilterOfLastType(const std::string& lastType) {
   if (lastType == "BMP") return 2;
@@ -90,7 +84,7 @@ void InputSelection::ResetForNewInput() {
 }
 
 void InputSelection::SelectFileButtonClick() {
-  FlagScope lock(in_.PreviewClickLock);
+  px::FlagScope lock(in_.PreviewClickLock);
   ResetForNewInput();
 
   ui::FileDialogRequest req;
