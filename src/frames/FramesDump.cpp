@@ -6,24 +6,34 @@
 
 namespace frames {
 
-px::Json InputSelection::DumpJson() const {
+namespace {
+
+// What both dumps tell of the input: its kind, file, counts and the three sizes.
+px::Json InputSummary(const InputState& in) {
   px::Json j = px::Json::object();
-  j["InputKind"] = static_cast<int>(in_.InputKind);
-  j["InputLoaded"] = in_.InputLoaded;
+  j["InputKind"] = static_cast<int>(in.InputKind);
+  j["InputLoaded"] = in.InputLoaded;
+  j["FitsStretch"] = in.FitsStretch;
+  j["AviFileName"] = in.AviFileName;
+  j["FrameCount"] = in.FrameCount;
+  j["SelectedCount"] = in.SelectedCount;
+  j["SourceWidth"] = in.SourceWidth;
+  j["SourceHeight"] = in.SourceHeight;
+  j["FrameWidth"] = in.FrameWidth;
+  j["FrameHeight"] = in.FrameHeight;
+  j["ImageWidth"] = in.ImageWidth;
+  j["ImageHeight"] = in.ImageHeight;
+  return j;
+}
+
+}  // namespace
+
+px::Json InputSelection::DumpJson() const {
+  px::Json j = InputSummary(in_);
   j["SingleImage"] = in_.SingleImage;
-  j["FitsStretch"] = in_.FitsStretch;
   j["FitsChannel"] = in_.FitsChannel;
-  j["AviFileName"] = in_.AviFileName;
   j["InputDir"] = in_.InputDir;
-  j["FrameCount"] = in_.FrameCount;
-  j["SelectedCount"] = in_.SelectedCount;
   j["CurrentFrame"] = c_.PreviewSlider.value();
-  j["FrameWidth"] = in_.FrameWidth;
-  j["FrameHeight"] = in_.FrameHeight;
-  j["ImageWidth"] = in_.ImageWidth;
-  j["ImageHeight"] = in_.ImageHeight;
-  j["SourceWidth"] = in_.SourceWidth;
-  j["SourceHeight"] = in_.SourceHeight;
   j["Caption"] = f_.caption();
   j["FramesLabel"] = c_.Frames.caption();
   px::Json list = px::Json::array();
@@ -40,19 +50,7 @@ px::Json InputSelection::DumpJson() const {
 }
 
 px::Json FrameNavigation::DumpJson() const {
-  px::Json s = px::Json::object();
-  s["InputKind"] = static_cast<int>(in_.InputKind);
-  s["InputLoaded"] = in_.InputLoaded;
-  s["FitsStretch"] = in_.FitsStretch;
-  s["AviFileName"] = in_.AviFileName;
-  s["FrameCount"] = in_.FrameCount;
-  s["SelectedCount"] = in_.SelectedCount;
-  s["SourceWidth"] = in_.SourceWidth;
-  s["SourceHeight"] = in_.SourceHeight;
-  s["FrameWidth"] = in_.FrameWidth;
-  s["FrameHeight"] = in_.FrameHeight;
-  s["ImageWidth"] = in_.ImageWidth;
-  s["ImageHeight"] = in_.ImageHeight;
+  px::Json s = InputSummary(in_);
   s["CurrentFrameIndex"] = in_.CurrentFrameIndex;
   s["DroppedFramesSeen"] = in_.DroppedFramesSeen;
   s["ProgramDir"] = in_.ProgramDir;

@@ -224,38 +224,25 @@ TEST_F(InputTest, MouseNearTheRightBorder_ShowsTheNormalCursorAndErasesTheOutlin
 // on the wavelet page keeps the processing values (layers, contrast, brightness, gamma).
 TEST_F(InputTest, NewInput_ResetsTheLaterStagesUnlessTheProcessingValuesAreHeld) {
   std::string avi = Generate("cap.avi", "--frames 4 --size 96x96");
-  auto dirty = [&] {
-    get<ui::SpinEdit>("Rbalance").setValue(0.5);
-    get<ui::Slider>("blueslider").setValue(40);
-    get<ui::SpinEdit>("Gamma1spin").setValue(2);
-    get<ui::Slider>("RxSlider5").setValue(300);
-    get<ui::Slider>("ContrastSlider").setValue(150);
-    get<ui::CheckBox>("CheckBox7").setChecked(false);
-    get<ui::SpinEdit>("ResampleSpin").setValue(3);
-    get<ui::Button>("Optimizebutton").setVisible(true);
-    get<ui::Page>("StackingPage").setVisible(true);
+  const struct {
+    const char* property;
+    const char* changed;
+    const char* start;
+    bool held;  // kept by "Hold"
+  } cases[] = {
+      {"Rbalance.Value", "0.5", "1", false},      {"blueslider.Value", "40", "0", false},
+      {"Gamma1spin.Value", "2", "1", true},       {"RxSlider5.Value", "300", "10", true},
+      {"ContrastSlider.Value", "150", "100", true}, {"CheckBox7.Checked", "False", "True", false},
+      {"ResampleSpin.Value", "3", "2", false},    {"Optimizebutton.Visible", "True", "False", false},
+      {"StackingPage.Visible", "True", "False", false},
   };
-  dirty();
-  SelectInput({avi}, 1);
-  EXPECT_EQ(get<ui::SpinEdit>("Rbalance").value(), 1);
-  EXPECT_EQ(get<ui::Slider>("blueslider").value(), 0);
-  EXPECT_EQ(get<ui::SpinEdit>("Gamma1spin").value(), 1);
-  EXPECT_EQ(get<ui::Slider>("RxSlider5").value(), 10);
-  EXPECT_EQ(get<ui::Slider>("ContrastSlider").value(), 100);
-  EXPECT_TRUE(get<ui::CheckBox>("CheckBox7").checked());
-  EXPECT_EQ(get<ui::SpinEdit>("ResampleSpin").value(), 2);
-  EXPECT_FALSE(get<ui::Button>("Optimizebutton").visible());
-  EXPECT_FALSE(get<ui::Page>("StackingPage").visible());
-
-  get<ui::CheckBox>("HoldWavelets").setChecked(true);
-  dirty();
-  SelectInput({avi}, 1);
-  EXPECT_EQ(get<ui::SpinEdit>("Rbalance").value(), 1);
-  EXPECT_EQ(get<ui::Slider>("blueslider").value(), 0);
-  EXPECT_EQ(get<ui::SpinEdit>("Gamma1spin").value(), 2);
-  EXPECT_EQ(get<ui::Slider>("RxSlider5").value(), 300);
-  EXPECT_EQ(get<ui::Slider>("ContrastSlider").value(), 150);
-  EXPECT_TRUE(get<ui::CheckBox>("CheckBox7").checked());  // the layers in use are not held
+  for (bool hold : {false, true}) {
+    get<ui::CheckBox>("HoldWavelets").setChecked(hold);
+    for (const auto& c : cases) form().setProperty(c.property, c.changed);
+    SelectInput({avi}, 1);
+    for (const auto& c : cases)
+      EXPECT_EQ(form().getProperty(c.property), hold && c.held ? c.changed : c.start) << c.property << " hold " << hold;
+  }
 }
 
 TEST_F(InputTest, DroppedFiles_OfTheFirstFilesKindJoinTheListOnTheInputPageOnly) {
