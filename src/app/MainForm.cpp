@@ -80,12 +80,6 @@ px::Json MainForm::Dump(const std::string& what) const {
   return it->second();
 }
 
-std::vector<std::string> MainForm::DumpNames() const {
-  std::vector<std::string> names;
-  for (auto& [k, v] : dumps_) names.push_back(k);
-  return names;
-}
-
 void MainForm::WireShell() {
   shell.MemoryButton.OnClick = [this] {
     shell.MemoryMemo.clear();

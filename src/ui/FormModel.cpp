@@ -87,7 +87,6 @@ void Control::setBounds(int left, int top, int width, int height) {
 }
 
 void Control::setFocus() {
-  form_.setFocusedControl(name_);
   notify("Focus");
 }
 
@@ -419,7 +418,6 @@ void Form::removeObserver(int id) {
 }
 
 void Form::notifyObservers(Control* c, std::string_view prop) {
-  if (!notifyOn_) return;
   for (auto& [id, o] : observers_) o(c, prop);
 }
 

@@ -113,7 +113,7 @@ class Control {
   virtual void setBounds(int left, int top, int width, int height);
   void setSize(int width, int height) { setBounds(left_, top_, width, height); }
   void setPosition(int left, int top) { setBounds(left, top, width_, height_); }
-  void setFocus();
+  void setFocus();  // asks the view to give this control the keyboard focus
 
   // Generic access by the property names of the stored-properties list ("Value", "Checked",
   // "ItemIndex", "Left", "Top", "Expand", "Text", ...). Values are texts: integers in decimal,
@@ -523,11 +523,6 @@ class Form {
   int addObserver(Observer o);
   void removeObserver(int id);
   void notifyObservers(Control* c, std::string_view prop);
-  // Suppresses notifications (e.g. while a pass delivers thousands of frames headless).
-  void setNotificationsEnabled(bool on) { notifyOn_ = on; }
-
-  std::string focusedControl() const { return focus_; }
-  void setFocusedControl(const std::string& n) { focus_ = n; }
 
   px::Json toJson() const;
 
@@ -543,8 +538,6 @@ class Form {
   Page* active_ = nullptr;
   std::vector<std::pair<int, Observer>> observers_;
   int nextObserver_ = 1;
-  bool notifyOn_ = true;
-  std::string focus_;
 };
 
 }  // namespace ui
