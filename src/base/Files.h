@@ -1,6 +1,7 @@
 #pragma once
-// File-system helpers. Paths use '/' on this platform; "folder + \ + name" in the
-// original program's terms is JoinPath(folder, name) here.
+// File-system helpers: taking paths apart and joining them ('/' separated), case-blind text
+// comparison, file and folder tests, whole-file reading, safe replacement of files and
+// read-only memory maps.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
