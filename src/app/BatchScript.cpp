@@ -49,10 +49,10 @@ BatchScript::~BatchScript() { ui_.onProcessEvents = previousHook_; }
 // Runs pump the events once per frame while the "Progress " window shows.
 void BatchScript::CountFrameForCancel() {
   if (cancelAfter_ <= 0) return;
-  ui::Form& f = mf_.form();
-  if (!f.control("MessageWindow").visible()) return;
+  ui::ProgressWindow& progress = mf_.progress();
+  if (!progress.window.visible()) return;
   if (--cancelAfter_ > 0) return;
-  ui::Control& button = f.control("CancelButton");
+  ui::Button& button = progress.cancelButton;
   if (!button.enabled()) return;
   ui_.queueAnswerFirst(ui::DialogResult::Yes);  // "Do you want to cancel ?"
   button.userClick();
@@ -136,7 +136,8 @@ ui::MouseAction ParseMouseAction(const std::string& word) {
 
 }  // namespace
 
-// Each command with its least number of words (the command included) and its usage text.
+// Each command with its least number of words (the command included) and its usage text; one
+// table of short entries, long only because the language has many commands.
 const std::vector<BatchScript::Command>& BatchScript::Commands() {
   using Args = std::vector<std::string>;
   static const std::vector<Command> table = {
