@@ -60,6 +60,14 @@ class BatchScript {
   std::string baseDir;
 
  private:
+  struct Command {
+    const char* name;
+    size_t words;  // at least this many, the command included
+    const char* usage;
+    std::function<void(BatchScript&, const std::vector<std::string>&)> run;
+  };
+  static const std::vector<Command>& Commands();
+
   std::string Resolve(const std::string& path) const;
   void WriteOutput(const std::string& file, const std::string& text);
   void CountFrameForCancel();

@@ -70,91 +70,8 @@ MainForm::MainForm(ui::UiServices& ui)
   WireWavelets();
 
   AddDump("form", [this] { return form_.toJson(); });
-  AddDump("input", [this] {
-    const auto& in = ws.input;
-    px::Json j = px::Json::object();
-    j["InputKind"] = static_cast<int>(in.InputKind);
-    j["InputLoaded"] = in.InputLoaded;
-    j["SingleImage"] = in.SingleImage;
-    j["FitsStretch"] = in.FitsStretch;
-    j["FitsChannel"] = in.FitsChannel;
-    j["AviFileName"] = in.AviFileName;
-    j["InputDir"] = in.InputDir;
-    j["FrameCount"] = in.FrameCount;
-    j["SelectedCount"] = in.SelectedCount;
-    j["CurrentFrame"] = input.PreviewSlider.value();
-    j["FrameWidth"] = in.FrameWidth;
-    j["FrameHeight"] = in.FrameHeight;
-    j["ImageWidth"] = in.ImageWidth;
-    j["ImageHeight"] = in.ImageHeight;
-    j["SourceWidth"] = in.SourceWidth;
-    j["SourceHeight"] = in.SourceHeight;
-    j["Caption"] = form_.caption();
-    j["FramesLabel"] = input.Frames.caption();
-    px::Json list = px::Json::array();
-    for (const auto& item : input.SelectFramesChecklist.items()) {
-      px::Json e = px::Json::object();
-      e["text"] = item.text;
-      e["state"] = item.state == ui::CheckState::Checked ? "checked"
-                   : item.state == ui::CheckState::Grayed ? "grayed" : "unchecked";
-      list.push(e);
-    }
-    j["frameList"] = list;
-    return j;
-  });
-  AddDump("frames", [this] {
-    const auto& in = ws.input;
-    px::Json j = px::Json::object();
-    px::Json s = px::Json::object();
-    s["InputKind"] = static_cast<int>(in.InputKind);
-    s["InputLoaded"] = in.InputLoaded;
-    s["FitsStretch"] = in.FitsStretch;
-    s["AviFileName"] = in.AviFileName;
-    s["FrameCount"] = in.FrameCount;
-    s["SelectedCount"] = in.SelectedCount;
-    s["SourceWidth"] = in.SourceWidth;
-    s["SourceHeight"] = in.SourceHeight;
-    s["FrameWidth"] = in.FrameWidth;
-    s["FrameHeight"] = in.FrameHeight;
-    s["ImageWidth"] = in.ImageWidth;
-    s["ImageHeight"] = in.ImageHeight;
-    s["CurrentFrameIndex"] = in.CurrentFrameIndex;
-    s["DroppedFramesSeen"] = in.DroppedFramesSeen;
-    s["ProgramDir"] = in.ProgramDir;
-    j["input"] = s;
-    px::Json frames = px::Json::array();
-    px::Json ranks = px::Json::array();
-    int n = std::min(in.FrameCount, frames::MaxFrames);
-    for (int i = 0; i < n; ++i) {
-      const auto& r = ws.table[i];
-      px::Json f = px::Json::object();
-      f["ShiftX"] = r.ShiftX;
-      f["ShiftY"] = r.ShiftY;
-      f["ShiftXa"] = r.ShiftXa;
-      f["ShiftYa"] = r.ShiftYa;
-      f["FineShiftX"] = r.FineShiftX;
-      f["FineShiftY"] = r.FineShiftY;
-      f["Quality"] = r.Quality;
-      f["Difference"] = r.Difference;
-      f["QualityA"] = r.QualityA;
-      f["DifferenceA"] = r.DifferenceA;
-      f["BoxContrast"] = r.BoxContrast;
-      f["OptimizeGain"] = r.OptimizeGain;
-      f["Excluded"] = r.Excluded;
-      f["Dropped"] = r.Dropped;
-      if (in.stillInput()) f["FileName"] = ws.table.fileNames[i];
-      frames.push(f);
-      const auto& k = ws.table.ranks[i];
-      px::Json e = px::Json::object();
-      e["FrameIndex"] = k.FrameIndex;
-      e["RankQuality"] = k.RankQuality;
-      e["StackQuality"] = k.StackQuality;
-      ranks.push(e);
-    }
-    j["frames"] = frames;
-    j["ranks"] = ranks;
-    return j;
-  });
+  AddDump("input", [this] { return inputSelection_->DumpJson(); });
+  AddDump("frames", [this] { return navigation_->DumpJson(); });
 }
 
 MainForm::~MainForm() = default;
@@ -165,12 +82,6 @@ px::Json MainForm::Dump(const std::string& what) const {
   auto it = dumps_.find(what);
   if (it == dumps_.end()) throw px::PelinoxaError("Nothing to dump named " + what);
   return it->second();
-}
-
-std::vector<std::string> MainForm::DumpNames() const {
-  std::vector<std::string> names;
-  for (auto& [k, v] : dumps_) names.push_back(k);
-  return names;
 }
 
 void MainForm::WireShell() {
@@ -187,18 +98,43 @@ void MainForm::WireShell() {
   form_.OnPageChange = [this] { PageChange(); };
 }
 
+// Choosing an input reaches into every later stage; each hook asks the stage that owns the controls.
 void MainForm::WireInput() {
   auto& sel = *inputSelection_;
   sel.ResetStages = [this] { ResetStagesForNewInput(); };
-  sel.SetupFFT = [this] { registration_->SetupFFTForBox(); };
-  sel.StackSingleFrame = [this] {
-    stacking_->StackSliderChange();
-    stacking_->StackButtonClick();
+  sel.PrepareAlignment = [this] {
+    registration_->SetupFFTForBox();
+    aligning.FFTsizeGroup.setVisible(true);
   };
+  sel.ShowResampling = [this](bool visible) {
+    aligning.Resampled.setVisible(visible);
+    const bool detail = visible && aligning.Resampled.checked();
+    for (ui::Control* c : std::initializer_list<ui::Control*>{&aligning.ResampleSpin, &aligning.ResampleCombo,
+                                                              &aligning.ResampleXLabel})
+      c->setVisible(detail);
+  };
+  sel.SwitchOffResampling = [this] { aligning.Resampled.setChecked(false); };
+  sel.NewInputLoaded = [this] { stackingControls.ForNewInput(); };
+  sel.SizeAlignView = [this](int w, int h) { aligning.AlignImage.setSize(w, h); };
+  sel.FitBoxToFrame = [this](int w, int h) {
+    if (w < 128 || h < 128) aligning.FFTsizeGroup.setItemIndex(0);
+  };
+  sel.SetAlignRange = [this](int last) { aligning.AlignSlider.setRange(0, last); };
+  sel.SetStackRange = [this](int last) { stackingControls.SetRankRange(last); };
   sel.AllocateImageBuffers = [this](int w, int h) { AllocateImageBuffers(w, h); };
   sel.SetFeaturePoint = [this](int x, int y) {
     ws.reg.HotX = x;
     ws.reg.HotY = y;
+  };
+  sel.PrepareSingleFrame = [this] {
+    wavelets_->ForSingleFrame(stackingControls.Colourprocess2.checked());
+    aligning.Resampled.setChecked(false);
+    aligning.FFTsizeGroup.setVisible(false);
+  };
+  sel.StackSingleFrame = [this] {
+    stackingControls.ForSingleFrame();
+    stacking_->StackSliderChange();
+    stacking_->StackButtonClick();
   };
   sel.PagesForSingleFrame = [this] {
     shell.StackingPage.setVisible(true);
@@ -206,7 +142,11 @@ void MainForm::WireInput() {
     shell.FinalPage.setVisible(true);
     form_.setActivePage(shell.WaveletPage);
   };
-  form_.OnDropFiles = [this](const std::vector<std::string>& files) { inputSelection_->DropFiles(files); };
+  navigation_->AlignBoxSide = [this] { return 1 << (std::clamp(aligning.FFTsizeGroup.itemIndex(), 0, 3) + 5); };
+  frameSource_->LuminanceFitsRead = [this] { stackingControls.LRGB2.setChecked(true); };
+  form_.OnDropFiles = [this](const std::vector<std::string>& files) {
+    if (form_.activePage() == &shell.InputPage) inputSelection_->DropFiles(files);
+  };
 }
 
 // Stacking's seams and its state for the batch tool.
@@ -290,8 +230,21 @@ void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
   wavelets_->PageEntered();
 }
 
-// The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
+// The later stages' part of "Select input": their controls, then feature, levels, graphs,
+// offsets and crop.
 void MainForm::ResetStagesForNewInput() {
+  const bool hold = waveletControls.HoldWavelets.checked();
+  finishControls.ResetForNewInput(hold);
+  aligning.UseProcessed.setVisible(false);
+  aligning.Optimizebutton.setVisible(false);
+  aligning.Optimizebutton.setEnabled(false);
+  wavelets_->ResetForNewInput();
+  registration_->SetupFFTForBox();
+  aligning.ResampleSpin.setValue(2);
+  aligning.FFTsizeGroup.setVisible(true);
+  for (ui::Page* page : {&shell.AligningPage, &shell.StackingPage, &shell.WaveletPage, &shell.FinalPage})
+    page->setVisible(false);
+
   registration_->ResetForNewInput();
   ws.tone.LevelLow = 0;
   ws.tone.LevelHigh = 255;
@@ -321,12 +274,8 @@ void MainForm::AllocateImageBuffers(int width, int height) {
   double factor = 1;
   if (aligning.Resampled.checked()) factor = aligning.ResampleSpin.value();
   if (aligning.Drizzling.checked()) factor = 2;
-  for (ui::Image* view : {&stackingControls.Stackimage, &waveletControls.ProcessImage}) {
-    int sx = view->scrollX(), sy = view->scrollY();
-    if (width > 817) sx = px::Round(ws.reg.HotX * factor) - 408;
-    if (height > 625) sy = px::Round(ws.reg.HotY * factor) - 312;
-    view->setScrollPosition(sx, sy);
-  }
+  for (ui::Image* view : {&stackingControls.Stackimage, &waveletControls.ProcessImage})
+    view->scrollOnto(px::Round(ws.reg.HotX * factor), px::Round(ws.reg.HotY * factor), width, height);
   frames::AllocatePlanes(ws.planes, width, height);
   ReportMemory();
 }
@@ -361,26 +310,49 @@ void MainForm::RestoreFormSettings() {
   }
 }
 
+// The order matters where noted: the form-settings file is read after the defaults it may
+// override and before the controls that follow restored values.
 void MainForm::FormCreate(const StartupOptions& opts) {
   options_ = opts;
-  auto& in = ws.input;
-
-  // 1. Version texts.
   shell.LogoLabel.setCaption(VersionText());
   shell.BuildLabel.setCaption(BuildText(opts.programPath));
   shell.SystemLabel.setCaption(GetOSINFO());
 
-  // 2. Processing area and layer planes.
+  CreateStartBuffers();
+  SetStartWeights();
+  LocateProgramFolder();
+  input.InitialOptionspanel.setExpanded(false);
+  ws.reg.WorkStatus = 0;
+
+  ChooseFormSettingsPath();
+  RestoreFormSettings();
+  CloseWhatNeverStartsOpen();
+  // Written back at once (whole, so nothing needs deleting first): a program that stops early
+  // still starts from these settings the next time.
+  StoreFormSettings();
+  FollowRestoredSettings();
+  ws.input.AviFileName = "none";
+
+  OpenSettingsStore();
+  ReadStartupSettings();
+  ws.tone.BuildGammaOneCurve();
+  registration_->SetupFFTForBox();
+  SetStartValues();
+}
+
+// Planes exist from the start, at 2 x 2 until an input sets the size: the processing area's
+// layer planes, the image-size planes, the FITS plane and the calibration planes.
+void MainForm::CreateStartBuffers() {
   ApplyProcessAreaLimit(input.Processarea.itemIndex());
   finishControls.ComboBox1.setItemIndex(1);
-
-  // 3. Image-size planes, FITS plane and calibration planes at 2 x 2.
   AllocateImageBuffers(2, 2);
   ws.planes.FitsPlane.Create(2, 2);
   for (auto& p : ws.planes.DarkPlanes) p.Create(2, 2);
   for (auto& p : ws.planes.FlatPlanes) p.Create(2, 2);
+}
 
-  // 4. Luminance weights, alignment weights, colour balance.
+// Luminance and alignment weigh the channels by the video luma weights; colour gains are 1.
+void MainForm::SetStartWeights() {
   ws.wavelet.LumWeightR = 0.299f;
   ws.wavelet.LumWeightG = 0.587f;
   ws.wavelet.LumWeightB = 0.114f;
@@ -391,12 +363,17 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   ws.nav.AlignWeightG = ws.wavelet.LumWeightG;
   ws.nav.AlignWeightB = ws.wavelet.LumWeightB;
   ws.tone.ChannelGainR = ws.tone.ChannelGainG = ws.tone.ChannelGainB = 1;
+}
 
-  // 5. Program folder.
+// The program folder is the working folder, or the program's own folder when the program was
+// started with one argument (a file opened from the desktop). An "admin.txt" there shows the
+// advanced options; a drive root gets a warning.
+void MainForm::LocateProgramFolder() {
+  auto& in = ws.input;
   in.ProgramDir = px::CurrentDirectory();
-  if (opts.args.size() == 1 && !opts.programPath.empty()) in.ProgramDir = px::ExtractFileDir(px::AbsolutePath(opts.programPath));
+  if (options_.args.size() == 1 && !options_.programPath.empty())
+    in.ProgramDir = px::ExtractFileDir(px::AbsolutePath(options_.programPath));
 
-  // 6. Advanced mode.
   advancedMode_ = px::FileExists(px::JoinPath(in.ProgramDir, "admin.txt"));
   if (advancedMode_) {
     aligning.Secretoptions.setVisible(true);
@@ -405,81 +382,63 @@ void MainForm::FormCreate(const StartupOptions& opts) {
     stackingControls.Pixfrac.setVisible(true);
     waveletControls.DoAllspeed.setVisible(true);
   }
-
-  // 7. A drive root is an unsafe working folder.
   if (in.ProgramDir == "/") ui_.showMessage("You are working in the root of a drive this may lead to problems !");
+}
 
-  // 8.
-  input.InitialOptionspanel.setExpanded(false);
-  ws.reg.WorkStatus = 0;
-
-  // 9. Form-settings file: restored (step 11 replaces it whole, so it is not deleted first).
-  // A program folder that cannot be written keeps it in the user's configuration folder.
-  formSettingsPath_ = px::JoinPath(in.ProgramDir, "pelinoxa.ini");
-  if (!px::IsFolderWritable(in.ProgramDir)) {
+// Next to the program; a program folder that cannot be written keeps it in the user's
+// configuration folder.
+void MainForm::ChooseFormSettingsPath() {
+  formSettingsPath_ = px::JoinPath(ws.input.ProgramDir, "pelinoxa.ini");
+  if (!px::IsFolderWritable(ws.input.ProgramDir)) {
     std::string dir = UserConfigDir();
     px::ForceDirectories(dir);
     formSettingsPath_ = px::JoinPath(dir, "form-settings.ini");
   }
-  RestoreFormSettings();
+}
 
-  // 10.
+// Calibration in use, tool windows and resampling never start on, whatever the file says.
+void MainForm::CloseWhatNeverStartsOpen() {
   input.UseDarkFrame.setChecked(false);
   input.UseFlatfield.setChecked(false);
-  for (const char* w : {"Stackframeswindow", "SelectFrameswindow", "FilterWindow", "GammaWindow", "HistoWindow",
-                        "Shrinkview", "FFTWindow", "Propertywindow"})
-    form_.control(w).setVisible(false);
+  for (ui::ToolWindow* w : {&stackingControls.Stackframeswindow, &input.SelectFrameswindow,
+                            &waveletControls.FilterWindow, &finishControls.GammaWindow, &finishControls.HistoWindow,
+                            &finishControls.Shrinkview, &aligning.FFTWindow, &aligning.Propertywindow})
+    w->setVisible(false);
   aligning.Resampled.setChecked(false);
+}
 
-  // 11.
-  StoreFormSettings();
-
-  // 12. The LRGB boxes follow "Colour processing".
-  bool colour = input.ColourStack.checked();
+// Controls whose state follows restored values: the LRGB boxes follow "Colour processing", the
+// processing area and the resampling filter their restored texts ("full" keeps the area chosen
+// with the start buffers).
+void MainForm::FollowRestoredSettings() {
+  const bool colour = input.ColourStack.checked();
   input.LRGB1.setEnabled(colour);
   stackingControls.LRGB2.setEnabled(colour);
   if (!colour) input.LRGB1.setChecked(false);
 
-  // 13. Processing area from the restored text ("full" keeps step 2's value).
-  {
-    const std::string t = input.Processarea.text();
-    const std::vector<std::string> texts = {"full", "2048", "1024", "512", "256", "128"};
-    for (int i = 1; i < 6; ++i)
-      if (t == texts[i]) {
-        input.Processarea.setItemIndex(i);
-        ApplyProcessAreaLimit(i);
-      }
-  }
+  const std::string area = input.Processarea.text();
+  const std::vector<std::string> areas = {"full", "2048", "1024", "512", "256", "128"};
+  for (int i = 1; i < 6; ++i)
+    if (area == areas[i]) {
+      input.Processarea.setItemIndex(i);
+      ApplyProcessAreaLimit(i);
+    }
 
-  // 14. The resampling filter follows its text.
-  {
-    const std::string t = aligning.ResampleCombo.text();
-    const std::vector<std::string> names = {"Bell", "Bspline", "Lanczos", "Mitchell"};
-    for (int i = 0; i < 4; ++i)
-      if (t == names[i]) aligning.ResampleCombo.setItemIndex(i);
-  }
+  const std::string filter = aligning.ResampleCombo.text();
+  const std::vector<std::string> filters = {"Bell", "Bspline", "Lanczos", "Mitchell"};
+  for (int i = 0; i < 4; ++i)
+    if (filter == filters[i]) aligning.ResampleCombo.setItemIndex(i);
+}
 
-  // 16.
-  in.AviFileName = "none";
-
-  // 17. The settings store; tool-window moves are recorded from now on.
+// The per-user store; tool-window moves are recorded from now on.
+void MainForm::OpenSettingsStore() {
   userSettings_ = std::make_unique<UserSettings>(
-      opts.settingsPath.empty() ? px::JoinPath(UserConfigDir(), "pelinoxa.ini") : opts.settingsPath);
+      options_.settingsPath.empty() ? px::JoinPath(UserConfigDir(), "pelinoxa.ini") : options_.settingsPath);
   userSettings_->onProblem = [this](const std::string& text) { ui_.logProblem(text); };
   if (userSettings_->Open()) settings_.setTarget(userSettings_.get());
   storeOpened_ = true;
   navigation_->SetStoreOpened(true);
   registration_->SetStoreOpened(true);
-
-  // 19.
-  ReadStartupSettings();
-
-  // 20. Tone table for gamma 1; the FFT engine for the alignment box.
-  ws.tone.BuildGammaOneCurve();
-  registration_->SetupFFTForBox();
-
-  // 21.
-  SetStartValues();
 }
 
 void MainForm::ReadStartupSettings() {

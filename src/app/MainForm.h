@@ -89,15 +89,11 @@ class MainForm {
 
   // Named state as JSON for the batch tool.
   px::Json Dump(const std::string& what) const;
-  std::vector<std::string> DumpNames() const;
   void AddDump(const std::string& name, std::function<px::Json()> dumper);
 
-  const std::string& formSettingsPath() const { return formSettingsPath_; }
-  bool advancedMode() const { return advancedMode_; }
 
   frames::FrameSource& frameSource() { return *frameSource_; }
   frames::FrameNavigation& navigation() { return *navigation_; }
-  frames::InputSelection& inputSelection() { return *inputSelection_; }
   stacking::StackingController& stacking() { return *stacking_; }
   registration::RegistrationController& registration() { return *registration_; }
   wavelets::WaveletController& wavelets() { return *wavelets_; }
@@ -127,6 +123,13 @@ class MainForm {
   void StoreFormSettings();
   void RestoreFormSettings();
   void ApplyProcessAreaLimit(int itemIndex);
+  void CreateStartBuffers();
+  void SetStartWeights();
+  void LocateProgramFolder();
+  void ChooseFormSettingsPath();
+  void CloseWhatNeverStartsOpen();
+  void FollowRestoredSettings();
+  void OpenSettingsStore();
   void ReadStartupSettings();
   void SetStartValues();
 

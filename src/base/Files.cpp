@@ -76,8 +76,6 @@ int CompareNoCase(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool SameTextNoCase(const std::string& a, const std::string& b) { return CompareNoCase(a, b) == 0; }
-
 bool FileExists(const std::string& path) {
   struct stat st;
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -106,11 +104,6 @@ bool ForceDirectories(const std::string& path) {
 }
 
 bool DeleteFileIfExists(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-
-bool RenameFile(const std::string& from, const std::string& to) {
-  if (FileExists(to) || DirectoryExists(to)) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
 
 bool FileModificationTime(const std::string& path, std::time_t& out) {
   struct stat st;

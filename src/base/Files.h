@@ -1,6 +1,7 @@
 #pragma once
-// File-system helpers. Paths use '/' on this platform; "folder + \ + name" in the
-// original program's terms is JoinPath(folder, name) here.
+// File-system helpers: taking paths apart and joining them ('/' separated), case-blind text
+// comparison, file and folder tests, whole-file reading, safe replacement of files and
+// read-only memory maps.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -19,7 +20,6 @@ std::string LowerCase(std::string s);
 std::string UpperCase(std::string s);
 bool EndsWithNoCase(const std::string& s, const std::string& tail);
 int CompareNoCase(const std::string& a, const std::string& b);  // <0, 0, >0
-bool SameTextNoCase(const std::string& a, const std::string& b);
 
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);
@@ -27,7 +27,6 @@ bool DirectoryExists(const std::string& path);
 bool IsFolderWritable(const std::string& dir);
 bool ForceDirectories(const std::string& path);  // creates missing parents; true when it exists after
 bool DeleteFileIfExists(const std::string& path);
-bool RenameFile(const std::string& from, const std::string& to);  // false when 'to' exists or on error
 bool FileModificationTime(const std::string& path, std::time_t& out);
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& dir);

@@ -51,8 +51,6 @@ std::string FormatThousands(double v, int width, int decimals) {
   return s;
 }
 
-std::string IntToStr(long long v) { return std::to_string(v); }
-
 static std::string Trimmed(const std::string& t) {
   size_t a = 0, b = t.size();
   while (a < b && (t[a] == ' ' || t[a] == '\t')) ++a;

@@ -20,7 +20,6 @@ std::string FloatToStr(double v);
 std::string FormatFixed(double v, int decimals);
 // Width, decimals, thousands separated by ',' (the "%6.1n" form).
 std::string FormatThousands(double v, int width, int decimals);
-std::string IntToStr(long long v);
 
 // Parsing that never throws: false when the whole text is not a number.
 bool TryParseInt(const std::string& text, long long& out);

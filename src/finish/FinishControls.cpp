@@ -7,7 +7,7 @@ constexpr const char* kPage = "FinalPage";
 }
 
 FinishControls::FinishControls(ui::Form& f)
-    : RotateImage(f.image("RotateImage", kPage, 640, 480)),
+    : RotateImage(f.image("RotateImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       HistoWindow(f.toolWindow("HistoWindow", "Histogram", 300, 460)),
       Histograph(f.image("Histograph", "HistoWindow", 281, 260)),
       Showpeak(f.checkBox("Showpeak", "HistoWindow", "Show peak", false)),
@@ -31,6 +31,12 @@ FinishControls::FinishControls(ui::Form& f)
   GammaWindow.setPosition(780, 120);
   HLSWindow.setPosition(780, 180);
   Shrinkview.setPosition(200, 200);
+}
+
+void FinishControls::ResetForNewInput(bool holdTone) {
+  for (ui::SpinEdit* s : {&Rbalance, &Gbalance, &Bbalance}) s->setValue(1);
+  for (ui::Slider* s : {&RedSlider, &GreenSlider, &blueslider}) s->setValue(0);
+  if (!holdTone) Gamma1spin.setValue(1);
 }
 
 }  // namespace finish

@@ -8,6 +8,9 @@ namespace finish {
 struct FinishControls {
   explicit FinishControls(ui::Form& f);
 
+  // A new input: neutral colour balance; gamma 1 unless the user holds the processing values.
+  void ResetForNewInput(bool holdTone);
+
   ui::Image& RotateImage;
 
   ui::ToolWindow& HistoWindow;

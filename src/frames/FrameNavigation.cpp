@@ -14,8 +14,7 @@ FrameNavigation::FrameNavigation(ui::Services& s, FrameTable& table, InputState&
       in_(input),
       nav_(nav),
       c_(c),
-      source_(source),
-      boxSize_(s.form.get<ui::RadioGroup>("FFTsizeGroup")) {
+      source_(source) {
   c_.PreviewSlider.OnChange = [this] { PreviewSliderChange(); };
   c_.PreviewSlider.OnKeyDown = [this](int& key, bool, bool) { PreviewSliderKeyDown(key); };
   c_.PreviewImage.OnMouseMove = [this](const ui::MouseEvent& e) { PreviewImageMouseMove(e); };
@@ -36,8 +35,6 @@ FrameNavigation::FrameNavigation(ui::Services& s, FrameTable& table, InputState&
   c_.SelectFrameswindow.OnMove = [this] { SelectFrameswindowMove(); };
   c_.SelectFrameswindow.OnClose = [this] { c_.ShowFramelist.setChecked(false); };
 }
-
-int FrameNavigation::BoxSize() const { return 1 << (std::clamp(boxSize_.itemIndex(), 0, 3) + 5); }
 
 void FrameNavigation::RefreshCaption() {
   in_.SelectedCount = table_.CountSelected(in_.FrameCount);
@@ -106,7 +103,7 @@ void FrameNavigation::PreviewImageMouseMove(const ui::MouseEvent& e) {
   const int current = CurrentFrame();
   const bool excluded = table_[current].Excluded == 1;
   if (in_.InputLoaded && !excluded) {
-    const int h = BoxSize() / 2;
+    const int h = (AlignBoxSide ? AlignBoxSide() : 32) / 2;
     const bool nearBorder = e.x < h || e.y < h || in_.ImageHeight - e.y - 1 < h || in_.ImageWidth - e.x - 1 < h;
     c_.PreviewImage.setCursor(nearBorder ? ui::Cursor::Normal : ui::Cursor::Cross);
     if (nav_.MarkerX != -1 && nav_.MarkerY != -1 && !nav_.OverlayReset) DrawOutline(nav_.MarkerX, nav_.MarkerY, h);

@@ -2,6 +2,9 @@
 // Browsing frames and choosing which take part: the preview slider, the frame caption and use
 // sign, the alignment-box outline over the preview, the "Frame list" window, the alignment
 // luminance weights and the de-interlace options.
+#include <functional>
+
+#include "base/Json.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
 #include "frames/InputControls.h"
@@ -24,8 +27,11 @@ class FrameNavigation {
   void RefreshCaption();
   // Colours the use sign for frame i: grey dropped, red excluded, green used.
   void ShowUseSign(int frame);
-  // The alignment box side chosen on the Input page (32, 64, 128, 256).
-  int BoxSize() const;
+  // The alignment box side (32, 64, 128, 256), told by registration; the outline follows it.
+  std::function<int()> AlignBoxSide;
+
+  // The input state, every frame's record and the ranks for the batch tool ("frames").
+  px::Json DumpJson() const;
 
   void PreviewSliderChange();
   void PreviewSliderKeyDown(int& key);
@@ -54,7 +60,6 @@ class FrameNavigation {
   NavigationState& nav_;
   InputControls& c_;
   FrameSource& source_;
-  ui::RadioGroup& boxSize_;
   bool storeOpened_ = false;
 };
 

@@ -266,7 +266,7 @@ void FrameSource::ReadFitsFrame(const std::string& path) {
   if (info.channel == 3) {
     c_.Lumichannel.setVisible(true);
     c_.LRGB1.setChecked(true);
-    if (auto* lrgb2 = dynamic_cast<ui::CheckBox*>(s_.form.find("LRGB2"))) lrgb2->setChecked(true);
+    if (LuminanceFitsRead) LuminanceFitsRead();
   }
   s_.ui.setCursor(ui::Cursor::Normal);
 }

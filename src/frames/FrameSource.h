@@ -32,6 +32,8 @@ class FrameSource {
   // The per-frame steps, bound by registration and stacking.
   std::function<void()> RegisterFrame;
   std::function<void()> AccumulateFrame;
+  // A luminance FITS file was read: stacking's LRGB box follows the input page's.
+  std::function<void()> LuminanceFitsRead;
   // FITS frame: the values into FitsPlane, a grey preview, the frame sizes (at most 4096) and
   // the channel from the file name; a luminance file shows "Use Luminance (fits)" and checks
   // both LRGB boxes. A missing or unreadable file throws and leaves plane and preview as they were.

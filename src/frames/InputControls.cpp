@@ -17,7 +17,7 @@ InputControls::InputControls(ui::Form& f)
       PreviewSlider(f.slider("PreviewSlider", "FrontPanel", 0, 1, 0)),
       UseFramesign(f.shape("UseFramesign", "FrontPanel", ui::colors::Lime)),
       Frames(f.label("Frames", "FrontPanel", "")),
-      PreviewImage(f.image("PreviewImage", kPage, 640, 480)),
+      PreviewImage(f.image("PreviewImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       AlignmentWeights(f.panel("AlignmentWeights", kPage, "Alignment")),
       LuminanceLabel(f.label("LuminanceLabel", "AlignmentWeights", "Luminance = aR+bG+cB")),
       RxSpinEdit1(f.spin("RxSpinEdit1", "AlignmentWeights", "a", 0, 1, 0.299, 0.1, 3)),

@@ -4,19 +4,13 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/FlagScope.h"
 #include "frames/FileCheck.h"
 #include "frames/VideoSource.h"
 
 namespace frames {
 
 namespace {
-
-// Sets a flag for as long as the operation runs, whichever way it ends.
-struct FlagScope {
-  bool& flag;
-  explicit FlagScope(bool& f) : flag(f) { flag = true; }
-  ~FlagScope() { flag = false; }
-};
 
 int FilterOfLastType(const std::string& lastType) {
   if (lastType == "BMP") return 2;
@@ -65,60 +59,25 @@ std::string InputSelection::StillCaption(const std::string& path) const {
   return KindCaptionPrefix(in_.InputKind) + path;
 }
 
-void InputSelection::SetResampleControlsVisible(bool visible) {
-  auto& resampled = f_.get<ui::CheckBox>("Resampled");
-  resampled.setVisible(visible);
-  bool detail = visible && resampled.checked();
-  f_.control("ResampleSpin").setVisible(detail);
-  f_.control("ResampleCombo").setVisible(detail);
-  f_.control("ResampleXLabel").setVisible(detail);
-}
-
 void InputSelection::SetFrameListFileButtons(bool visible) {
   c_.Framelistsavebutton.setVisible(visible);
   c_.Framelistloadbutton.setVisible(visible);
   c_.FramelistSortbutton.setVisible(visible);
 }
 
+// The input page's own part; every later stage resets itself through ResetStages.
 void InputSelection::ResetForNewInput() {
-  // Colour and RGB-shift settings of the later stages.
   if (!c_.ColourStack.checked()) c_.LRGB1.setChecked(false);
-  f_.control("UseProcessed").setVisible(false);
-  for (const char* n : {"Rbalance", "Gbalance", "Bbalance"}) f_.get<ui::SpinEdit>(n).setValue(1);
-  for (const char* n : {"RedSlider", "GreenSlider", "blueslider"}) f_.get<ui::Slider>(n).setValue(0);
-  for (const char* n : {"RDXSpin", "RdySpin", "BDXspin", "BDYSpin"})
-    if (auto* spin = dynamic_cast<ui::SpinEdit*>(f_.find(n))) spin->setValue(0);
-
   in_.DroppedFramesSeen = false;
-  auto& optimize = f_.control("Optimizebutton");
-  optimize.setVisible(false);
-  optimize.setEnabled(false);
   c_.ShowFramelist.setChecked(false);
   c_.Lumichannel.setChecked(false);
   c_.Lumichannel.setVisible(false);
-
-  f_.get<ui::Image>("ProcessImage").setScrollPosition(0, 0);
-  if (SetupFFT) SetupFFT();
-  f_.get<ui::SpinEdit>("ResampleSpin").setValue(2);
-
   in_.InputLoaded = false;
   c_.Frames.setVisible(false);
   c_.FrontPanel.setVisible(true);
-  f_.control("FFTsizeGroup").setVisible(true);
-
   c_.PreviewImage.setEnabled(true);
   in_.CancelRequested = false;
-  for (const char* page : {"AligningPage", "StackingPage", "WaveletPage", "FinalPage"}) f_.control(page).setVisible(false);
 
-  if (!f_.get<ui::CheckBox>("HoldWavelets").checked()) {
-    for (int n = 3; n <= 8; ++n) f_.get<ui::Slider>("RxSlider" + std::to_string(n)).setValue(10);
-    f_.get<ui::Slider>("ContrastSlider").setValue(100);
-    f_.get<ui::Slider>("BrightnessSlider").setValue(0);
-    if (auto* gamma = dynamic_cast<ui::SpinEdit*>(f_.find("Gamma1spin"))) gamma->setValue(1);
-  }
-  for (int n = 5; n <= 10; ++n) f_.get<ui::CheckBox>("CheckBox" + std::to_string(n)).setChecked(true);
-
-  // Feature, levels, graphs, processing-area and tracking offsets, crop, best quality.
   if (ResetStages) ResetStages();
 
   table_.Reset();
@@ -126,7 +85,7 @@ void InputSelection::ResetForNewInput() {
 }
 
 void InputSelection::SelectFileButtonClick() {
-  FlagScope lock(in_.PreviewClickLock);
+  px::FlagScope lock(in_.PreviewClickLock);
   ResetForNewInput();
 
   ui::FileDialogRequest req;
@@ -178,7 +137,7 @@ void InputSelection::SelectFileButtonClick() {
 
 bool InputSelection::ReadVideo(const std::string& path) {
   in_.InputKind = ikAvi;
-  SetResampleControlsVisible(true);
+  if (ShowResampling) ShowResampling(true);
   SetFrameListFileButtons(false);
   s_.settings.writeString("Files", "Lasttype", "AVI");
 
@@ -206,10 +165,10 @@ bool InputSelection::ReadVideo(const std::string& path) {
 bool InputSelection::ReadStills(const std::vector<std::string>& names, int filterIndex) {
   in_.InputKind = KindOfFilter(filterIndex);
   if (in_.InputKind == ikFits || in_.InputKind == ikTiff) {
-    f_.get<ui::CheckBox>("Resampled").setChecked(false);
-    SetResampleControlsVisible(false);
-  } else {
-    SetResampleControlsVisible(true);
+    if (SwitchOffResampling) SwitchOffResampling();
+    if (ShowResampling) ShowResampling(false);
+  } else if (ShowResampling) {
+    ShowResampling(true);
   }
   in_.FitsStretch = false;
   if (in_.InputKind == ikFits)
@@ -261,15 +220,8 @@ bool InputSelection::ReadStills(const std::vector<std::string>& names, int filte
 
 void InputSelection::SingleStillFrame() {
   if (in_.InputKind == ikFits) c_.ColourStack.setChecked(false);
-  auto& colour2 = f_.get<ui::CheckBox>("Colourprocess2");
-  auto& rgbShift = f_.get<ui::CheckBox>("RGBSHIFT");
-  rgbShift.setEnabled(colour2.checked());
-  if (rgbShift.enabled() && rgbShift.checked()) f_.control("RGBShiftWindow").setVisible(true);
-
-  f_.get<ui::CheckBox>("Resampled").setChecked(false);
-  f_.control("RestartAlign").setVisible(false);
+  if (PrepareSingleFrame) PrepareSingleFrame();
   c_.FrontPanel.setVisible(false);
-  f_.control("FFTsizeGroup").setVisible(false);
   c_.PreviewImage.setEnabled(false);
 
   in_.SingleImage = true;
@@ -284,13 +236,8 @@ void InputSelection::SingleStillFrame() {
   table_.ranks[0] = {0, 1.0f, 0};
   table_.ranks[1] = {0, 1.0f, 0};
   c_.PreviewSlider.setValue(0);
-  auto& stackSlider = f_.get<ui::Slider>("StackSlider");
-  stackSlider.setValue(0);
-  stackSlider.setMax(1);
   in_.SelectedCount = 1;
 
-  f_.control("SaveButton").setEnabled(true);
-  f_.get<ui::CheckBox>("QualStack").setChecked(false);
   if (StackSingleFrame) StackSingleFrame();
   if (PagesForSingleFrame) PagesForSingleFrame();
 }
@@ -300,20 +247,21 @@ void InputSelection::CommonTail() {
   if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) s_.ui.showMessage("AVI or BMP too large !!!!");
   if (AllocateImageBuffers) AllocateImageBuffers(in_.ImageWidth, in_.ImageHeight);
   if (in_.InputLoaded) {
-    f_.get<ui::Slider>("differencecutslider").setValue(100);
+    if (NewInputLoaded) NewInputLoaded();
     in_.AviFileName = in_.InputKind == ikAvi ? px::ExtractFileName(in_.AviPath) : std::string();
 
     c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
-    f_.control("AlignImage").setSize(in_.ImageWidth, in_.ImageHeight);
-    if (in_.ImageWidth < 128 || in_.ImageHeight < 128) f_.get<ui::RadioGroup>("FFTsizeGroup").setItemIndex(0);
+    if (SizeAlignView) SizeAlignView(in_.ImageWidth, in_.ImageHeight);
+    if (FitBoxToFrame) FitBoxToFrame(in_.ImageWidth, in_.ImageHeight);
 
     // The frame table has 5001 slots: the sliders must never reach past them.
     if (in_.FrameCount > MaxFrames) {
       s_.ui.messageBox("Warning : only 5000 frames can be processed", ui::MsgKind::Warning, ui::ButtonsOK);
       in_.FrameCount = MaxFrames;
     }
-    c_.PreviewSlider.setRange(0, std::max(in_.FrameCount - 1, 0));
-    f_.get<ui::Slider>("AlignSlider").setRange(0, std::max(in_.FrameCount - 1, 0));
+    const int last = std::max(in_.FrameCount - 1, 0);
+    c_.PreviewSlider.setRange(0, last);
+    if (SetAlignRange) SetAlignRange(last);
 
     // The frame list before showing the frame, so the shown frame finds its item.
     c_.SelectFramesChecklist.beginUpdate();
@@ -327,7 +275,7 @@ void InputSelection::CommonTail() {
     in_.SelectedCount = in_.FrameCount;
 
     nav_.PreviewSliderChange();
-    f_.get<ui::Slider>("StackSlider").setRange(0, std::max(in_.FrameCount - 1, 0));
+    if (SetStackRange) SetStackRange(last);
     c_.Label9.setCaption("1 / " + std::to_string(in_.FrameCount));
   }
 }
@@ -344,7 +292,6 @@ void InputSelection::AddBitmapDialogSelectionChange(const std::string& path) {
 
 void InputSelection::DropFiles(const std::vector<std::string>& files) {
   if (files.empty()) return;
-  if (f_.activePage() != &f_.get<ui::Page>("InputPage")) return;
   const std::string first = px::AbsolutePath(files.front());
   in_.InputKind = KindOfDroppedName(first);
   if (in_.InputKind == ikFits) in_.FitsStretch = true;
@@ -383,13 +330,13 @@ void InputSelection::DropFiles(const std::vector<std::string>& files) {
     in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
   }
   c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
-  f_.control("AlignImage").setSize(in_.ImageWidth, in_.ImageHeight);
+  if (SizeAlignView) SizeAlignView(in_.ImageWidth, in_.ImageHeight);
 
   in_.FrameCount = c_.SelectFramesChecklist.count();
   int last = std::max(in_.FrameCount - 1, 0);
   c_.PreviewSlider.setRange(0, last);
-  f_.get<ui::Slider>("AlignSlider").setRange(0, last);
-  f_.get<ui::Slider>("StackSlider").setRange(0, last);
+  if (SetAlignRange) SetAlignRange(last);
+  if (SetStackRange) SetStackRange(last);
   for (int i = 0; i < in_.FrameCount; ++i) {
     FrameRecord& r = table_[i];
     r.ShiftX = r.ShiftY = r.ShiftXa = r.ShiftYa = 0;
@@ -399,16 +346,15 @@ void InputSelection::DropFiles(const std::vector<std::string>& files) {
   in_.InputLoaded = true;
   in_.SingleImage = false;
   nav_.PreviewSliderChange();
-  if (SetupFFT) SetupFFT();
-  f_.control("FFTsizeGroup").setVisible(true);
+  if (PrepareAlignment) PrepareAlignment();
 }
 
 void InputSelection::BitBtn10Click() {
   if (!in_.stillInput()) return;
   c_.SelectFramesChecklist.clear();
   c_.PreviewSlider.setMax(1);
-  f_.get<ui::Slider>("AlignSlider").setMax(1);
-  f_.get<ui::Slider>("StackSlider").setMax(1);
+  if (SetAlignRange) SetAlignRange(1);
+  if (SetStackRange) SetStackRange(1);
 }
 
 }  // namespace frames

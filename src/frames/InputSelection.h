@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Json.h"
 #include "frames/FrameNavigation.h"
 #include "frames/FrameSource.h"
 #include "frames/FrameTable.h"
@@ -32,23 +33,35 @@ class InputSelection {
   InputSelection(ui::Services& s, FrameTable& table, InputState& input, InputControls& c, FrameSource& source,
                  FrameNavigation& navigation);
 
-  // Hooks into the later stages, bound by the main window.
-  std::function<void()> ResetStages;           // feature, levels, graphs, tracking, crop, RGB shift ...
-  std::function<void()> SetupFFT;              // FFT engine for the chosen alignment box
+  // The later stages' part of choosing an input, bound by the main window. Each stage
+  // resets and sizes its own controls; this class only says when.
+  std::function<void()> ResetStages;              // every later stage back to its state for a new input
+  std::function<void()> PrepareAlignment;         // FFT engine for the chosen box, box size offered
+  std::function<void(bool visible)> ShowResampling;  // resampling options offered (videos, BMP, JPEG)
+  std::function<void()> SwitchOffResampling;      // FITS and TIFF are never resampled
+  std::function<void()> NewInputLoaded;           // before the new frames are listed
+  std::function<void(int w, int h)> SizeAlignView;
+  std::function<void(int w, int h)> FitBoxToFrame;  // small frames get the smallest alignment box
+  std::function<void(int last)> SetAlignRange;    // last frame index the alignment slider reaches
+  std::function<void(int last)> SetStackRange;    // last rank the stack slider reaches
   std::function<void(int, int)> AllocateImageBuffers;
   std::function<void(int x, int y)> SetFeaturePoint;  // the single still frame's feature = centre
-  std::function<void()> StackSingleFrame;      // stack selection refresh and the stack itself
-  std::function<void()> PagesForSingleFrame;   // Stacking, Wavelet Processing and Final shown, WP active
+  std::function<void()> PrepareSingleFrame;       // one still frame: no resampling, no alignment box
+  std::function<void()> StackSingleFrame;         // stack selection refresh and the stack itself
+  std::function<void()> PagesForSingleFrame;      // Stacking, Wavelet Processing and Final shown, WP active
 
   void SelectFileButtonClick();
   void AddBitmapDialogTypeChange(int filterIndex, bool& multiSelect) const;
   // The open dialog's preview of a video: frame 0 of the selected name.
   void AddBitmapDialogSelectionChange(const std::string& path);
+  // Files dropped onto the window while the Input page shows.
   void DropFiles(const std::vector<std::string>& files);
   void BitBtn10Click();  // "Empty List"
 
   // The window caption of the current still input for `path`.
   std::string StillCaption(const std::string& path) const;
+  // The input state, caption and frame list for the batch tool ("input").
+  px::Json DumpJson() const;
 
  private:
   void ResetForNewInput();
@@ -56,7 +69,6 @@ class InputSelection {
   bool ReadStills(const std::vector<std::string>& names, int filterIndex);
   void SingleStillFrame();
   void CommonTail();
-  void SetResampleControlsVisible(bool visible);
   void SetFrameListFileButtons(bool visible);
 
   ui::Services& s_;
@@ -65,7 +77,7 @@ class InputSelection {
   InputControls& c_;
   FrameSource& source_;
   FrameNavigation& nav_;
-  ui::Form& f_;
+  ui::Form& f_;  // the window caption
 };
 
 }  // namespace frames

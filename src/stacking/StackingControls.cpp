@@ -7,7 +7,7 @@ constexpr const char* kPage = "StackingPage";
 }
 
 StackingControls::StackingControls(ui::Form& f)
-    : Stackimage(f.image("Stackimage", kPage, 640, 480)),
+    : Stackimage(f.image("Stackimage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       StackSelection(f.panel("StackSelection", kPage, "Selection")),
       StackSlider(f.slider("StackSlider", "StackSelection", 0, 1, 0)),
       differencecutslider(f.slider("differencecutslider", "StackSelection", 0, 100, 100)),
@@ -39,6 +39,13 @@ StackingControls::StackingControls(ui::Form& f)
   Subdirname.setVisible(false);
   StackFramesList.setMultiSelect(true);
   Stackframeswindow.setPosition(40, 160);
+}
+
+void StackingControls::ForSingleFrame() {
+  StackSlider.setValue(0);
+  StackSlider.setMax(1);
+  SaveButton.setEnabled(true);
+  QualStack.setChecked(false);
 }
 
 }  // namespace stacking

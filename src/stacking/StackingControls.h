@@ -7,6 +7,13 @@ namespace stacking {
 struct StackingControls {
   explicit StackingControls(ui::Form& f);
 
+  // A new input is listed: the difference cut admits every frame again.
+  void ForNewInput() { differencecutslider.setValue(100); }
+  // The stack slider reaches rank `last`.
+  void SetRankRange(int last) { StackSlider.setRange(0, last); }
+  // A single still frame: stacked alone, by itself, and ready to save.
+  void ForSingleFrame();
+
   ui::Image& Stackimage;
   ui::Panel& StackSelection;
   ui::Slider& StackSlider;

@@ -45,31 +45,6 @@ void CheckBox::userClick() {
   form().runUserAction([&] { setChecked(!checked_); });
 }
 
-std::vector<std::string> CheckBox::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("Checked");
-  return v;
-}
-
-bool CheckBox::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Checked") {
-    out = BoolText(checked_);
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void CheckBox::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Checked") setChecked(ParseBool(value));
-  else Control::setProperty(prop, value);
-}
-
-Json CheckBox::toJson() const {
-  Json j = Control::toJson();
-  j["checked"] = checked_;
-  return j;
-}
-
 // ---------------------------------------------------------------- RadioGroup
 
 void RadioGroup::setItems(std::vector<std::string> items) {
@@ -102,39 +77,6 @@ void RadioGroup::userClick() {
   form().runUserAction([&] {
     if (OnClick) OnClick();
   });
-}
-
-std::vector<std::string> RadioGroup::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("ItemIndex");
-  v.push_back("Text");
-  return v;
-}
-
-bool RadioGroup::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "ItemIndex") {
-    out = std::to_string(index_);
-    return true;
-  }
-  if (prop == "Text") {
-    out = text();
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void RadioGroup::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "ItemIndex") setItemIndex(static_cast<int>(px::StrToInt(value)));
-  else Control::setProperty(prop, value);
-}
-
-Json RadioGroup::toJson() const {
-  Json j = Control::toJson();
-  Json items = Json::array();
-  for (auto& s : items_) items.push(s);
-  j["items"] = items;
-  j["itemIndex"] = index_;
-  return j;
 }
 
 // ---------------------------------------------------------------- ComboBox
@@ -177,41 +119,6 @@ void ComboBox::userSelect(int i) {
   });
 }
 
-std::vector<std::string> ComboBox::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("ItemIndex");
-  v.push_back("Text");
-  return v;
-}
-
-bool ComboBox::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "ItemIndex") {
-    out = std::to_string(index_);
-    return true;
-  }
-  if (prop == "Text") {
-    out = text();
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void ComboBox::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "ItemIndex") setItemIndex(static_cast<int>(px::StrToInt(value)));
-  else if (prop == "Text") setText(value);
-  else Control::setProperty(prop, value);
-}
-
-Json ComboBox::toJson() const {
-  Json j = Control::toJson();
-  Json items = Json::array();
-  for (auto& s : items_) items.push(s);
-  j["items"] = items;
-  j["itemIndex"] = index_;
-  j["text"] = text();
-  return j;
-}
-
 // ---------------------------------------------------------------- Slider
 
 void Slider::setValue(int v) {
@@ -240,35 +147,6 @@ void Slider::userSetValue(int v) {
     setValue(v);
     if (OnChanged) OnChanged();
   });
-}
-
-std::vector<std::string> Slider::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.insert(v.end(), {"Value", "Position", "Min", "Max"});
-  return v;
-}
-
-bool Slider::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Value" || prop == "Position") out = std::to_string(value_);
-  else if (prop == "Min") out = std::to_string(min_);
-  else if (prop == "Max") out = std::to_string(max_);
-  else return Control::getProperty(prop, out);
-  return true;
-}
-
-void Slider::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Value" || prop == "Position") setValue(static_cast<int>(px::StrToInt(value)));
-  else if (prop == "Min") setMin(static_cast<int>(px::StrToInt(value)));
-  else if (prop == "Max") setMax(static_cast<int>(px::StrToInt(value)));
-  else Control::setProperty(prop, value);
-}
-
-Json Slider::toJson() const {
-  Json j = Control::toJson();
-  j["value"] = value_;
-  j["min"] = min_;
-  j["max"] = max_;
-  return j;
 }
 
 // ---------------------------------------------------------------- SpinEdit
@@ -301,37 +179,6 @@ void SpinEdit::userSetValue(double v) {
   form().runUserAction([&] { setValue(v); });
 }
 
-std::vector<std::string> SpinEdit::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.insert(v.end(), {"Value", "MinValue", "MaxValue", "Increment"});
-  return v;
-}
-
-bool SpinEdit::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Value") out = text();
-  else if (prop == "MinValue" || prop == "Min") out = px::FloatToStr(min_);
-  else if (prop == "MaxValue" || prop == "Max") out = px::FloatToStr(max_);
-  else if (prop == "Increment") out = px::FloatToStr(increment_);
-  else return Control::getProperty(prop, out);
-  return true;
-}
-
-void SpinEdit::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Value") setValue(px::StrToFloat(value));
-  else if (prop == "MinValue" || prop == "Min") setRange(px::StrToFloat(value), max_);
-  else if (prop == "MaxValue" || prop == "Max") setRange(min_, px::StrToFloat(value));
-  else if (prop == "Increment") increment_ = px::StrToFloat(value);
-  else Control::setProperty(prop, value);
-}
-
-Json SpinEdit::toJson() const {
-  Json j = Control::toJson();
-  j["value"] = value_;
-  j["min"] = min_;
-  j["max"] = max_;
-  return j;
-}
-
 // ---------------------------------------------------------------- Edit
 
 void Edit::setText(const std::string& t) {
@@ -346,43 +193,12 @@ void Edit::userSetText(const std::string& t) {
   form().runUserAction([&] { setText(t); });
 }
 
-std::vector<std::string> Edit::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("Text");
-  return v;
-}
-
-bool Edit::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Text") {
-    out = text_;
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void Edit::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Text") setText(value);
-  else Control::setProperty(prop, value);
-}
-
-Json Edit::toJson() const {
-  Json j = Control::toJson();
-  j["text"] = text_;
-  return j;
-}
-
 // ---------------------------------------------------------------- Label, Memo, Shape, Gauge
 
 void Label::setFontColor(Color c) {
   if (c == color_) return;
   color_ = c;
   notify("FontColor");
-}
-
-Json Label::toJson() const {
-  Json j = Control::toJson();
-  j["fontColor"] = ColorText(color_);
-  return j;
 }
 
 void Memo::add(const std::string& line) {
@@ -405,71 +221,10 @@ std::string Memo::text() const {
   return s;
 }
 
-std::vector<std::string> Memo::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("Text");
-  return v;
-}
-
-bool Memo::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Text" || prop == "Lines") {
-    out = text();
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void Memo::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Text" || prop == "Lines") {
-    lines_.clear();
-    size_t start = 0;
-    while (start <= value.size()) {
-      auto nl = value.find('\n', start);
-      if (nl == std::string::npos) {
-        if (start < value.size()) lines_.push_back(value.substr(start));
-        break;
-      }
-      lines_.push_back(value.substr(start, nl - start));
-      start = nl + 1;
-    }
-    notify("Lines");
-  } else {
-    Control::setProperty(prop, value);
-  }
-}
-
-Json Memo::toJson() const {
-  Json j = Control::toJson();
-  Json lines = Json::array();
-  for (auto& l : lines_) lines.push(l);
-  j["lines"] = lines;
-  return j;
-}
-
 void Shape::setColor(Color c) {
   if (c == color_) return;
   color_ = c;
   notify("Color");
-}
-
-std::vector<std::string> Shape::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("Color");
-  return v;
-}
-
-bool Shape::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Color") {
-    out = ColorText(color_);
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-Json Shape::toJson() const {
-  Json j = Control::toJson();
-  j["color"] = ColorText(color_);
-  return j;
 }
 
 void Gauge::setProgress(int p) {
@@ -477,31 +232,6 @@ void Gauge::setProgress(int p) {
   if (p == progress_) return;
   progress_ = p;
   notify("Progress");
-}
-
-std::vector<std::string> Gauge::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.push_back("Progress");
-  return v;
-}
-
-bool Gauge::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Progress" || prop == "Value") {
-    out = std::to_string(progress_);
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void Gauge::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Progress" || prop == "Value") setProgress(static_cast<int>(px::StrToInt(value)));
-  else Control::setProperty(prop, value);
-}
-
-Json Gauge::toJson() const {
-  Json j = Control::toJson();
-  j["progress"] = progress_;
-  return j;
 }
 
 // ---------------------------------------------------------------- CheckList
@@ -604,39 +334,6 @@ void CheckList::userClick() {
   if (index_ >= 0) userClickItem(index_);
 }
 
-std::vector<std::string> CheckList::propertyNames() const {
-  auto v = Control::propertyNames();
-  v.insert(v.end(), {"ItemIndex", "Count"});
-  return v;
-}
-
-bool CheckList::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "ItemIndex") out = std::to_string(index_);
-  else if (prop == "Count") out = std::to_string(count());
-  else return Control::getProperty(prop, out);
-  return true;
-}
-
-void CheckList::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "ItemIndex") setItemIndex(static_cast<int>(px::StrToInt(value)));
-  else Control::setProperty(prop, value);
-}
-
-Json CheckList::toJson() const {
-  Json j = Control::toJson();
-  j["itemIndex"] = index_;
-  Json items = Json::array();
-  for (auto& it : items_) {
-    Json e = Json::object();
-    e["text"] = it.text;
-    e["state"] = CheckStateName(it.state);
-    if (it.selected) e["selected"] = true;
-    items.push(e);
-  }
-  j["items"] = items;
-  return j;
-}
-
 // ---------------------------------------------------------------- Image
 
 void Image::invalidate() { notify("Picture"); }
@@ -646,6 +343,13 @@ void Image::setScrollPosition(int x, int y) {
   scrollX_ = x;
   scrollY_ = y;
   notify("Scroll");
+}
+
+void Image::scrollOnto(int x, int y, int pictureWidth, int pictureHeight) {
+  int sx = scrollX_, sy = scrollY_;
+  if (pictureWidth > kViewWidth) sx = x - kViewWidth / 2;
+  if (pictureHeight > kViewHeight) sy = y - kViewHeight / 2;
+  setScrollPosition(sx, sy);
 }
 
 void Image::setCursor(Cursor c) {
@@ -674,47 +378,12 @@ void Image::userMouse(MouseAction action, const MouseEvent& e) {
   });
 }
 
-Json Image::toJson() const {
-  Json j = Control::toJson();
-  j["width"] = width();
-  j["height"] = height();
-  j["pictureWidth"] = picture_.width();
-  j["pictureHeight"] = picture_.height();
-  j["cursor"] = CursorName(cursor_);
-  return j;
-}
-
 // ---------------------------------------------------------------- Panel, ToolWindow
 
 void Panel::setExpanded(bool e) {
   if (e == expanded_) return;
   expanded_ = e;
   notify("Expand");
-}
-
-std::vector<std::string> Panel::propertyNames() const {
-  auto v = Control::propertyNames();
-  if (collapsible_) v.push_back("Expand");
-  return v;
-}
-
-bool Panel::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Expand") {
-    out = BoolText(expanded_);
-    return true;
-  }
-  return Control::getProperty(prop, out);
-}
-
-void Panel::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Expand") setExpanded(ParseBool(value));
-  else Control::setProperty(prop, value);
-}
-
-Json Panel::toJson() const {
-  Json j = Control::toJson();
-  if (collapsible_) j["expand"] = expanded_;
-  return j;
 }
 
 void ToolWindow::setBounds(int left, int top, int width, int height) {
@@ -746,16 +415,207 @@ void ToolWindow::userClose() {
   });
 }
 
-std::vector<std::string> ToolWindow::propertyNames() const { return Control::propertyNames(); }
+// ---------------------------------------------------------------- Properties of each kind
 
-Json ToolWindow::toJson() const {
-  Json j = Control::toJson();
-  j["left"] = left();
-  j["top"] = top();
-  j["width"] = width();
-  j["height"] = height();
-  return j;
+namespace {
+
+int IntOf(const std::string& v) { return static_cast<int>(px::StrToInt(v)); }
+
+template <class T>
+Json JsonArray(const std::vector<T>& values) {
+  Json a = Json::array();
+  for (const auto& v : values) a.push(v);
+  return a;
 }
 
+}  // namespace
+
+const std::vector<Property>& CheckBox::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<CheckBox>(
+          {"Checked"}, [](const CheckBox& c) { return BoolText(c.checked_); },
+          [](CheckBox& c, const std::string& v) { c.setChecked(ParseBool(v)); }, "checked",
+          [](const CheckBox& c) -> Json { return c.checked_; }),
+  };
+  return table;
+}
+
+const std::vector<Property>& RadioGroup::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<RadioGroup>({}, nullptr, nullptr, "items",
+                               [](const RadioGroup& c) { return JsonArray(c.items_); }),
+      MakeProperty<RadioGroup>(
+          {"ItemIndex"}, [](const RadioGroup& c) { return std::to_string(c.index_); },
+          [](RadioGroup& c, const std::string& v) { c.setItemIndex(IntOf(v)); }, "itemIndex",
+          [](const RadioGroup& c) -> Json { return c.index_; }),
+      MakeProperty<RadioGroup>({"Text"}, [](const RadioGroup& c) { return c.text(); }, nullptr),
+  };
+  return table;
+}
+
+const std::vector<Property>& ComboBox::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<ComboBox>({}, nullptr, nullptr, "items", [](const ComboBox& c) { return JsonArray(c.items_); }),
+      MakeProperty<ComboBox>(
+          {"ItemIndex"}, [](const ComboBox& c) { return std::to_string(c.index_); },
+          [](ComboBox& c, const std::string& v) { c.setItemIndex(IntOf(v)); }, "itemIndex",
+          [](const ComboBox& c) -> Json { return c.index_; }),
+      MakeProperty<ComboBox>(
+          {"Text"}, [](const ComboBox& c) { return c.text(); },
+          [](ComboBox& c, const std::string& v) { c.setText(v); }, "text",
+          [](const ComboBox& c) -> Json { return c.text(); }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Slider::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Slider>(
+          {"Value", "Position"}, [](const Slider& c) { return std::to_string(c.value_); },
+          [](Slider& c, const std::string& v) { c.setValue(IntOf(v)); }, "value",
+          [](const Slider& c) -> Json { return c.value_; }),
+      MakeProperty<Slider>(
+          {"Min"}, [](const Slider& c) { return std::to_string(c.min_); },
+          [](Slider& c, const std::string& v) { c.setMin(IntOf(v)); }, "min",
+          [](const Slider& c) -> Json { return c.min_; }),
+      MakeProperty<Slider>(
+          {"Max"}, [](const Slider& c) { return std::to_string(c.max_); },
+          [](Slider& c, const std::string& v) { c.setMax(IntOf(v)); }, "max",
+          [](const Slider& c) -> Json { return c.max_; }),
+  };
+  return table;
+}
+
+const std::vector<Property>& SpinEdit::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<SpinEdit>(
+          {"Value"}, [](const SpinEdit& c) { return c.text(); },
+          [](SpinEdit& c, const std::string& v) { c.setValue(px::StrToFloat(v)); }, "value",
+          [](const SpinEdit& c) -> Json { return c.value_; }),
+      MakeProperty<SpinEdit>(
+          {"MinValue", "Min"}, [](const SpinEdit& c) { return px::FloatToStr(c.min_); },
+          [](SpinEdit& c, const std::string& v) { c.setRange(px::StrToFloat(v), c.max_); }, "min",
+          [](const SpinEdit& c) -> Json { return c.min_; }),
+      MakeProperty<SpinEdit>(
+          {"MaxValue", "Max"}, [](const SpinEdit& c) { return px::FloatToStr(c.max_); },
+          [](SpinEdit& c, const std::string& v) { c.setRange(c.min_, px::StrToFloat(v)); }, "max",
+          [](const SpinEdit& c) -> Json { return c.max_; }),
+      MakeProperty<SpinEdit>({"Increment"}, [](const SpinEdit& c) { return px::FloatToStr(c.increment_); },
+                             [](SpinEdit& c, const std::string& v) { c.increment_ = px::StrToFloat(v); }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Edit::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Edit>(
+          {"Text"}, [](const Edit& c) { return c.text_; }, [](Edit& c, const std::string& v) { c.setText(v); },
+          "text", [](const Edit& c) -> Json { return c.text_; }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Label::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Label>({}, nullptr, nullptr, "fontColor", [](const Label& c) -> Json { return ColorText(c.color_); }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Memo::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Memo>({"Text", "Lines"}, [](const Memo& c) { return c.text(); }, [](Memo& c, const std::string& v) {
+        // One line per '\n'; a last '\n' ends the last line rather than starting an empty one.
+        c.lines_.clear();
+        size_t start = 0;
+        while (start < v.size()) {
+          const size_t nl = v.find('\n', start);
+          if (nl == std::string::npos) {
+            c.lines_.push_back(v.substr(start));
+            break;
+          }
+          c.lines_.push_back(v.substr(start, nl - start));
+          start = nl + 1;
+        }
+        c.notify("Lines");
+      }, "lines", [](const Memo& c) { return JsonArray(c.lines_); }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Shape::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Shape>({"Color"}, [](const Shape& c) { return ColorText(c.color_); }, nullptr, "color",
+                          [](const Shape& c) -> Json { return ColorText(c.color_); }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Gauge::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Gauge>(
+          {"Progress", "Value"}, [](const Gauge& c) { return std::to_string(c.progress_); },
+          [](Gauge& c, const std::string& v) { c.setProgress(IntOf(v)); }, "progress",
+          [](const Gauge& c) -> Json { return c.progress_; }),
+  };
+  return table;
+}
+
+const std::vector<Property>& CheckList::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<CheckList>(
+          {"ItemIndex"}, [](const CheckList& c) { return std::to_string(c.index_); },
+          [](CheckList& c, const std::string& v) { c.setItemIndex(IntOf(v)); }, "itemIndex",
+          [](const CheckList& c) -> Json { return c.index_; }),
+      MakeProperty<CheckList>({"Count"}, [](const CheckList& c) { return std::to_string(c.count()); }, nullptr),
+      MakeProperty<CheckList>({}, nullptr, nullptr, "items", [](const CheckList& c) {
+        Json items = Json::array();
+        for (const auto& it : c.items_) {
+          Json e = Json::object();
+          e["text"] = it.text;
+          e["state"] = CheckStateName(it.state);
+          if (it.selected) e["selected"] = true;
+          items.push(e);
+        }
+        return items;
+      }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Image::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<Image>({}, nullptr, nullptr, "width", [](const Image& c) -> Json { return c.width(); }),
+      MakeProperty<Image>({}, nullptr, nullptr, "height", [](const Image& c) -> Json { return c.height(); }),
+      MakeProperty<Image>({}, nullptr, nullptr, "pictureWidth",
+                          [](const Image& c) -> Json { return c.picture_.width(); }),
+      MakeProperty<Image>({}, nullptr, nullptr, "pictureHeight",
+                          [](const Image& c) -> Json { return c.picture_.height(); }),
+      MakeProperty<Image>({}, nullptr, nullptr, "cursor", [](const Image& c) -> Json { return CursorName(c.cursor_); }),
+  };
+  return table;
+}
+
+// Only a collapsible panel has "Expand".
+const std::vector<Property>& Panel::properties() const {
+  static const std::vector<Property> none;
+  static const std::vector<Property> collapsible = {
+      MakeProperty<Panel>(
+          {"Expand"}, [](const Panel& c) { return BoolText(c.expanded_); },
+          [](Panel& c, const std::string& v) { c.setExpanded(ParseBool(v)); }, "expand",
+          [](const Panel& c) -> Json { return c.expanded_; }),
+  };
+  return collapsible_ ? collapsible : none;
+}
+
+const std::vector<Property>& ToolWindow::properties() const {
+  static const std::vector<Property> table = {
+      MakeProperty<ToolWindow>({}, nullptr, nullptr, "left", [](const ToolWindow& c) -> Json { return c.left(); }),
+      MakeProperty<ToolWindow>({}, nullptr, nullptr, "top", [](const ToolWindow& c) -> Json { return c.top(); }),
+      MakeProperty<ToolWindow>({}, nullptr, nullptr, "width", [](const ToolWindow& c) -> Json { return c.width(); }),
+      MakeProperty<ToolWindow>({}, nullptr, nullptr, "height", [](const ToolWindow& c) -> Json { return c.height(); }),
+  };
+  return table;
+}
 
 }  // namespace ui

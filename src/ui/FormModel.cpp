@@ -87,7 +87,6 @@ void Control::setBounds(int left, int top, int width, int height) {
 }
 
 void Control::setFocus() {
-  form_.setFocusedControl(name_);
   notify("Focus");
 }
 
@@ -99,33 +98,73 @@ bool Control::ParseBool(const std::string& text) {
   throw PelinoxaError("'" + text + "' is not a valid boolean value");
 }
 
+const std::vector<Property>& Control::commonProperties() {
+  static const std::vector<Property> table = {
+      MakeProperty<Control>(
+          {"Caption"}, [](const Control& c) { return c.caption_; },
+          [](Control& c, const std::string& v) { c.setCaption(v); }, "caption",
+          [](const Control& c) -> Json { return c.caption_; }),
+      MakeProperty<Control>(
+          {"Visible"}, [](const Control& c) { return BoolText(c.visible_); },
+          [](Control& c, const std::string& v) { c.setVisible(ParseBool(v)); }, "visible",
+          [](const Control& c) -> Json { return c.visible_; }),
+      MakeProperty<Control>(
+          {"Enabled"}, [](const Control& c) { return BoolText(c.enabled_); },
+          [](Control& c, const std::string& v) { c.setEnabled(ParseBool(v)); }, "enabled",
+          [](const Control& c) -> Json { return c.enabled_; }),
+      MakeProperty<Control>({"Hint"}, [](const Control& c) { return c.hint_; },
+                            [](Control& c, const std::string& v) { c.setHint(v); }),
+      MakeProperty<Control>({"Left"}, [](const Control& c) { return std::to_string(c.left_); },
+                            [](Control& c, const std::string& v) {
+                              c.setBounds(static_cast<int>(px::StrToInt(v)), c.top_, c.width_, c.height_);
+                            }),
+      MakeProperty<Control>({"Top"}, [](const Control& c) { return std::to_string(c.top_); },
+                            [](Control& c, const std::string& v) {
+                              c.setBounds(c.left_, static_cast<int>(px::StrToInt(v)), c.width_, c.height_);
+                            }),
+      MakeProperty<Control>({"Width"}, [](const Control& c) { return std::to_string(c.width_); },
+                            [](Control& c, const std::string& v) {
+                              c.setBounds(c.left_, c.top_, static_cast<int>(px::StrToInt(v)), c.height_);
+                            }),
+      MakeProperty<Control>({"Height"}, [](const Control& c) { return std::to_string(c.height_); },
+                            [](Control& c, const std::string& v) {
+                              c.setBounds(c.left_, c.top_, c.width_, static_cast<int>(px::StrToInt(v)));
+                            }),
+  };
+  return table;
+}
+
+const std::vector<Property>& Control::properties() const {
+  static const std::vector<Property> none;
+  return none;
+}
+
+const Property* Control::findProperty(const std::string& prop) const {
+  for (const auto* table : {&commonProperties(), &properties()})
+    for (const Property& p : *table)
+      if (std::find(p.names.begin(), p.names.end(), prop) != p.names.end()) return &p;
+  return nullptr;
+}
+
 std::vector<std::string> Control::propertyNames() const {
-  return {"Caption", "Visible", "Enabled", "Hint", "Left", "Top", "Width", "Height"};
+  std::vector<std::string> names;
+  for (const auto* table : {&commonProperties(), &properties()})
+    for (const Property& p : *table)
+      if (!p.names.empty()) names.push_back(p.names.front());
+  return names;
 }
 
 bool Control::getProperty(const std::string& prop, std::string& out) const {
-  if (prop == "Caption") out = caption_;
-  else if (prop == "Visible") out = BoolText(visible_);
-  else if (prop == "Enabled") out = BoolText(enabled_);
-  else if (prop == "Hint") out = hint_;
-  else if (prop == "Left") out = std::to_string(left_);
-  else if (prop == "Top") out = std::to_string(top_);
-  else if (prop == "Width") out = std::to_string(width_);
-  else if (prop == "Height") out = std::to_string(height_);
-  else return false;
+  const Property* p = findProperty(prop);
+  if (!p || !p->get) return false;
+  out = p->get(*this);
   return true;
 }
 
 void Control::setProperty(const std::string& prop, const std::string& value) {
-  if (prop == "Caption") setCaption(value);
-  else if (prop == "Visible") setVisible(ParseBool(value));
-  else if (prop == "Enabled") setEnabled(ParseBool(value));
-  else if (prop == "Hint") setHint(value);
-  else if (prop == "Left") setBounds(static_cast<int>(px::StrToInt(value)), top_, width_, height_);
-  else if (prop == "Top") setBounds(left_, static_cast<int>(px::StrToInt(value)), width_, height_);
-  else if (prop == "Width") setBounds(left_, top_, static_cast<int>(px::StrToInt(value)), height_);
-  else if (prop == "Height") setBounds(left_, top_, width_, static_cast<int>(px::StrToInt(value)));
-  else throw PelinoxaError("Control " + name_ + " has no property " + prop);
+  const Property* p = findProperty(prop);
+  if (!p || !p->set) throw PelinoxaError("Control " + name_ + " has no property " + prop);
+  p->set(*this, value);
 }
 
 std::string Control::property(const std::string& prop) const {
@@ -139,9 +178,9 @@ Json Control::toJson() const {
   j["name"] = name_;
   j["kind"] = KindName(kind_);
   if (!parent_.empty()) j["parent"] = parent_;
-  j["caption"] = caption_;
-  j["visible"] = visible_;
-  j["enabled"] = enabled_;
+  for (const auto* table : {&commonProperties(), &properties()})
+    for (const Property& p : *table)
+      if (p.json) j[p.json] = p.toJson(*this);
   return j;
 }
 
@@ -271,15 +310,10 @@ Shape& Form::shape(const std::string& name, const std::string& parent, Color col
 
 Gauge& Form::gauge(const std::string& name, const std::string& parent) { return add<Gauge>(name, parent); }
 
-Control* Form::find(const std::string& name) const {
-  auto it = byName_.find(name);
-  return it == byName_.end() ? nullptr : it->second;
-}
-
 Control& Form::control(const std::string& name) const {
-  Control* c = find(name);
-  if (!c) throw PelinoxaError("No control named " + name);
-  return *c;
+  auto it = byName_.find(name);
+  if (it == byName_.end()) throw PelinoxaError("No control named " + name);
+  return *it->second;
 }
 
 std::vector<Control*> Form::children(const std::string& parent) const {
@@ -384,7 +418,6 @@ void Form::removeObserver(int id) {
 }
 
 void Form::notifyObservers(Control* c, std::string_view prop) {
-  if (!notifyOn_) return;
   for (auto& [id, o] : observers_) o(c, prop);
 }
 

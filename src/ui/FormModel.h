@@ -59,6 +59,33 @@ using MouseHandler = std::function<void(const MouseEvent&)>;
 // The handler may set key to 0 to swallow it.
 using KeyHandler = std::function<void(int& key, bool ctrl, bool shift)>;
 
+class Control;
+
+// One property of a kind of control. `names`: the name the stored-properties list and scripts
+// use, then any alias (none: the property is only dumped). `get` gives the text form, `set`
+// (empty: read only) acts as code would; `json` names it in the dump (null: not dumped).
+struct Property {
+  std::vector<std::string> names;
+  std::function<std::string(const Control&)> get;
+  std::function<void(Control&, const std::string&)> set;
+  const char* json = nullptr;
+  std::function<px::Json(const Control&)> toJson;
+};
+
+// A Property of control kind C from functions of C (lambdas without captures).
+template <class C>
+Property MakeProperty(std::vector<std::string> names, std::string (*get)(const C&),
+                      void (*set)(C&, const std::string&), const char* json = nullptr,
+                      px::Json (*toJson)(const C&) = nullptr) {
+  Property p;
+  p.names = std::move(names);
+  if (get) p.get = [get](const Control& c) { return get(static_cast<const C&>(c)); };
+  if (set) p.set = [set](Control& c, const std::string& v) { set(static_cast<C&>(c), v); };
+  p.json = json;
+  if (toJson) p.toJson = [toJson](const Control& c) { return toJson(static_cast<const C&>(c)); };
+  return p;
+}
+
 class Control {
  public:
   Control(Form& form, std::string name, Kind kind, std::string parent);
@@ -86,17 +113,17 @@ class Control {
   virtual void setBounds(int left, int top, int width, int height);
   void setSize(int width, int height) { setBounds(left_, top_, width, height); }
   void setPosition(int left, int top) { setBounds(left, top, width_, height_); }
-  void setFocus();
+  void setFocus();  // asks the view to give this control the keyboard focus
 
   // Generic access by the property names of the stored-properties list ("Value", "Checked",
   // "ItemIndex", "Left", "Top", "Expand", "Text", ...). Values are texts: integers in decimal,
   // states as "True"/"False", fractions with '.'. setProperty acts as code would (events fire
   // as for the typed setters) and throws PelinoxaError for unknown names or bad values.
-  virtual std::vector<std::string> propertyNames() const;
-  virtual bool getProperty(const std::string& prop, std::string& out) const;
-  virtual void setProperty(const std::string& prop, const std::string& value);
+  std::vector<std::string> propertyNames() const;
+  bool getProperty(const std::string& prop, std::string& out) const;
+  void setProperty(const std::string& prop, const std::string& value);
   std::string property(const std::string& prop) const;  // throws when unknown
-  virtual px::Json toJson() const;
+  px::Json toJson() const;
 
   // User actions common to several kinds: a click (button, check box, radio item already
   // set, check-list item), a key press. Each runs through the form's dispatch.
@@ -106,11 +133,15 @@ class Control {
   KeyHandler OnKeyDown;
 
  protected:
+  // The properties this kind adds to those every control has, in dump order.
+  virtual const std::vector<Property>& properties() const;
   void notify(std::string_view prop);
   static bool ParseBool(const std::string& text);
   static std::string BoolText(bool b) { return b ? "True" : "False"; }
 
  private:
+  static const std::vector<Property>& commonProperties();
+  const Property* findProperty(const std::string& prop) const;
   Form& form_;
   std::string name_;
   Kind kind_;
@@ -134,10 +165,7 @@ class CheckBox : public Control {
   bool checked() const { return checked_; }
   void setChecked(bool c);  // fires OnClick when it changes
   void userClick() override;  // toggles, fires OnClick
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnClick;
 
  private:
@@ -154,10 +182,7 @@ class RadioGroup : public Control {
   void userSelect(int i);     // sets and fires OnClick
   void userClick() override;  // fires OnClick for the current item
   std::string text() const { return index_ >= 0 && index_ < (int)items_.size() ? items_[index_] : std::string(); }
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnClick;
 
  private:
@@ -175,10 +200,7 @@ class ComboBox : public Control {
   std::string text() const;
   void setText(const std::string& t);  // selects the matching item (or -1); no event
   void userSelect(int i);              // sets and fires OnChange
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnChange;
 
  private:
@@ -201,10 +223,7 @@ class Slider : public Control {
   void setVertical(bool v) { vertical_ = v; }
   // User drag or key: OnChange when the value moves, then OnChanged (the position is final).
   void userSetValue(int v);
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnChange;   // while moving, and when set from code
   Handler OnChanged;  // when a user move ends
 
@@ -231,10 +250,7 @@ class SpinEdit : public Control {
   bool isInteger() const { return decimals_ == 0; }
   std::string text() const;
   void userSetValue(double v);  // as typed: the same clamping and event
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnChange;
 
  private:
@@ -248,10 +264,7 @@ class Edit : public Control {
   const std::string& text() const { return text_; }
   void setText(const std::string& t);  // fires OnChange when it changes
   void userSetText(const std::string& t);
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnChange;
 
  private:
@@ -263,7 +276,7 @@ class Label : public Control {
   Label(Form& f, std::string name, std::string parent) : Control(f, std::move(name), Kind::Label, std::move(parent)) {}
   Color fontColor() const { return color_; }
   void setFontColor(Color c);
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 
  private:
   Color color_ = colors::Black;
@@ -276,10 +289,7 @@ class Memo : public Control {
   void add(const std::string& line);
   void clear();
   std::string text() const;
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 
  private:
   std::vector<std::string> lines_;
@@ -320,10 +330,7 @@ class CheckList : public Control {
   void userToggleCheck(int i);  // flips the check mark (grey becomes checked), fires OnClickCheck
   void userDblClick();          // fires OnDblClick
   void userClick() override;    // a click on the current item
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   Handler OnClick, OnClickCheck, OnDblClick;
   int lastCheckedIndex = -1;  // the item whose check mark the user changed last
 
@@ -348,9 +355,15 @@ class Image : public Control {
   int scrollX() const { return scrollX_; }
   int scrollY() const { return scrollY_; }
   void setScrollPosition(int x, int y);
+  // The part of a picture a page's large view shows; larger pictures scroll.
+  static constexpr int kViewWidth = 817, kViewHeight = 625;
+  // The size the pages declare their large views with, before any picture arrives.
+  static constexpr int kDeclaredWidth = 640, kDeclaredHeight = 480;
+  // Centres the view on (x, y) along each axis in which a picture of the given size overflows it.
+  void scrollOnto(int x, int y, int pictureWidth, int pictureHeight);
   // User mouse actions (view and scripts).
   void userMouse(MouseAction action, const MouseEvent& e);
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
   MouseHandler OnMouseDown, OnMouseMove, OnMouseUp;
   Handler OnDblClick;
   // The pointer shape over this picture.
@@ -369,9 +382,7 @@ class Shape : public Control {
   Shape(Form& f, std::string name, std::string parent) : Control(f, std::move(name), Kind::Shape, std::move(parent)) {}
   Color color() const { return color_; }
   void setColor(Color c);
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 
  private:
   Color color_ = colors::White;
@@ -382,10 +393,7 @@ class Gauge : public Control {
   Gauge(Form& f, std::string name, std::string parent) : Control(f, std::move(name), Kind::Gauge, std::move(parent)) {}
   int progress() const { return progress_; }
   void setProgress(int p);
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 
  private:
   int progress_ = 0;
@@ -399,10 +407,7 @@ class Panel : public Control {
   void setCollapsible(bool c) { collapsible_ = c; }
   bool expanded() const { return expanded_; }
   void setExpanded(bool e);  // no event
-  std::vector<std::string> propertyNames() const override;
-  bool getProperty(const std::string& prop, std::string& out) const override;
-  void setProperty(const std::string& prop, const std::string& value) override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 
  private:
   bool collapsible_ = false, expanded_ = true;
@@ -424,8 +429,7 @@ class ToolWindow : public Control {
   void userResize(int width, int height);
   void userClose();  // hides, then OnClose
   Handler OnMove, OnResize, OnClose, OnShow;
-  std::vector<std::string> propertyNames() const override;
-  px::Json toJson() const override;
+  const std::vector<Property>& properties() const override;
 };
 
 // The form: owns the controls, the active page, the dispatch of user actions and the
@@ -469,8 +473,11 @@ class Form {
   Shape& shape(const std::string& name, const std::string& parent, Color color);
   Gauge& gauge(const std::string& name, const std::string& parent);
 
-  Control* find(const std::string& name) const;
-  Control& control(const std::string& name) const;  // throws PelinoxaError when missing
+  // Lookups by name throw PelinoxaError when no control has the name: a name that
+  // exists nowhere is a fault, never a control to skip.
+  bool has(const std::string& name) const { return byName_.count(name) != 0; }
+  Control* find(const std::string& name) const { return &control(name); }
+  Control& control(const std::string& name) const;
   template <class T>
   T& get(const std::string& name) const {
     T* t = dynamic_cast<T*>(&control(name));
@@ -516,11 +523,6 @@ class Form {
   int addObserver(Observer o);
   void removeObserver(int id);
   void notifyObservers(Control* c, std::string_view prop);
-  // Suppresses notifications (e.g. while a pass delivers thousands of frames headless).
-  void setNotificationsEnabled(bool on) { notifyOn_ = on; }
-
-  std::string focusedControl() const { return focus_; }
-  void setFocusedControl(const std::string& n) { focus_ = n; }
 
   px::Json toJson() const;
 
@@ -536,8 +538,6 @@ class Form {
   Page* active_ = nullptr;
   std::vector<std::pair<int, Observer>> observers_;
   int nextObserver_ = 1;
-  bool notifyOn_ = true;
-  std::string focus_;
 };
 
 }  // namespace ui

@@ -37,8 +37,6 @@ class HeadlessUi : public UiServices {
   // files empty = the dialog is cancelled; filterIndex 0 = keep the dialog's preset filter.
   void queueDialog(std::vector<std::string> files, int filterIndex = 0);
   void queueDialogCancel() { queueDialog({}, 0); }
-  size_t pendingAnswers() const { return answers_.size(); }
-  size_t pendingDialogs() const { return dialogs_.size(); }
 
   bool strict = false;
   std::vector<Message> messages;

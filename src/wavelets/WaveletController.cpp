@@ -395,6 +395,7 @@ void WaveletController::FinalPageEntering() {
 }
 
 void WaveletController::ResetForNewInput() {
+  c_.ProcessImage.setScrollPosition(0, 0);
   // The planes are being replaced: the old layers are gone and nothing is processed meanwhile.
   st_.LayersValid = false;
   st_.DecompositionStale = true;
@@ -410,6 +411,12 @@ void WaveletController::ResetForNewInput() {
   }
   st_.PartialProcessing = c_.PartialProcessControl.checked();
   resetting_ = false;
+}
+
+void WaveletController::ForSingleFrame(bool colourStack) {
+  c_.RGBSHIFT.setEnabled(colourStack);
+  if (c_.RGBSHIFT.enabled() && c_.RGBSHIFT.checked()) c_.RGBShiftWindow.setVisible(true);
+  c_.RestartAlign.setVisible(false);
 }
 
 }  // namespace wavelets

@@ -44,7 +44,9 @@ class WaveletController {
   void StackBuilt();           // a new stack: the layers are stale and wait for the page
   void PageEntered();          // the Wavelet Processing page became active
   void FinalPageEntering();    // before the Final page shows: "Do all" unless partial processing
-  void ResetForNewInput();     // layer boxes checked; gains and tone unless "Hold layer"
+  // A new input: the view back to its corner, every layer in use; gains, contrast, brightness
+  // and gamma back to their start values unless "Hold layer" keeps them.
+  void ResetForNewInput();
 
   // Decomposition and display.
   void ProcessButtonClick();
@@ -94,6 +96,9 @@ class WaveletController {
 
   // State for the batch tool: scales, statistics, thresholds, shifts, area, picture sums.
   px::Json DumpJson() const;
+
+  // A single still frame: RGB shift offered for a colour stack only, no restart of alignment.
+  void ForSingleFrame(bool colourStack);
 
  private:
   void Wire();

@@ -12,7 +12,7 @@ constexpr double kNoLimit = 1000000;
 }
 
 WaveletControls::WaveletControls(ui::Form& f)
-    : ProcessImage(f.image("ProcessImage", kPage, 640, 480)),
+    : ProcessImage(f.image("ProcessImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       LayerPanel(f.panel("LayerPanel", kPage, "Layers")),
       LayerBoxes{},
       LayerSliders{},

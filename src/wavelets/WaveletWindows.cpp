@@ -151,7 +151,7 @@ void WaveletController::SaveFilterClick() {
   if (!r.accepted || r.files.empty()) return;
   std::string path = r.files.front();
   if (px::ExtractFileExt(path).empty()) path += ".pxf";
-  if (px::FileExists(path) && !s_.ui.askYesNo(" Overwrite existing projectfile ?")) return;
+  if (px::FileExists(path) && s_.ui.messageBox(" Overwrite existing projectfile ?", ui::MsgKind::Confirmation, ui::ButtonsYesNo) != ui::DialogResult::Yes) return;
   KernelGrid g{};
   for (int k = 0; k < 25; ++k) g[k] = c_.FilterSpins[k]->intValue();
   const std::string text = FilterFileText(g);

@@ -220,6 +220,31 @@ TEST_F(InputTest, MouseNearTheRightBorder_ShowsTheNormalCursorAndErasesTheOutlin
   EXPECT_EQ(mf->ws.nav.MarkerX, -1);
 }
 
+// A new input puts every later stage back to its start, each through its own reset; "Hold"
+// on the wavelet page keeps the processing values (layers, contrast, brightness, gamma).
+TEST_F(InputTest, NewInput_ResetsTheLaterStagesUnlessTheProcessingValuesAreHeld) {
+  std::string avi = Generate("cap.avi", "--frames 4 --size 96x96");
+  const struct {
+    const char* property;
+    const char* changed;
+    const char* start;
+    bool held;  // kept by "Hold"
+  } cases[] = {
+      {"Rbalance.Value", "0.5", "1", false},      {"blueslider.Value", "40", "0", false},
+      {"Gamma1spin.Value", "2", "1", true},       {"RxSlider5.Value", "300", "10", true},
+      {"ContrastSlider.Value", "150", "100", true}, {"CheckBox7.Checked", "False", "True", false},
+      {"ResampleSpin.Value", "3", "2", false},    {"Optimizebutton.Visible", "True", "False", false},
+      {"StackingPage.Visible", "True", "False", false},
+  };
+  for (bool hold : {false, true}) {
+    get<ui::CheckBox>("HoldWavelets").setChecked(hold);
+    for (const auto& c : cases) form().setProperty(c.property, c.changed);
+    SelectInput({avi}, 1);
+    for (const auto& c : cases)
+      EXPECT_EQ(form().getProperty(c.property), hold && c.held ? c.changed : c.start) << c.property << " hold " << hold;
+  }
+}
+
 TEST_F(InputTest, DroppedFiles_OfTheFirstFilesKindJoinTheListOnTheInputPageOnly) {
   formats::WriteFitsImage16(dir.file("a.fits"), 32, 24, std::vector<int32_t>(32 * 24, 1000), 32768);
   formats::WriteFitsImage16(dir.file("b.fits"), 32, 24, std::vector<int32_t>(32 * 24, 2000), 32768);

@@ -5,6 +5,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/FlagScope.h"
 #include "base/Json.h"
 #include "base/Numbers.h"
 #include "support/TestSupport.h"
@@ -104,3 +105,18 @@ TEST(JsonTest, DumpAndParseRoundTrip) {
 }
 
 }  // namespace
+
+TEST(FlagScopeTest, TheFlagIsDownAgainAfterAReturnOrAnException) {
+  bool busy = false;
+  {
+    px::FlagScope scope(busy);
+    EXPECT_TRUE(busy);
+  }
+  EXPECT_FALSE(busy);
+  try {
+    px::FlagScope scope(busy);
+    throw std::runtime_error("frame unreadable");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(busy);
+}

@@ -101,7 +101,7 @@ TEST_F(MainFormViewTest, EveryControl_HasItsWidget) {
   int checked = 0;
   for (ui::Control* c : form().controls()) {
     if (c->kind() == Kind::Window) continue;
-    if (!c->parentName().empty() && !form().find(c->parentName())) continue;  // nowhere to put it
+    if (!c->parentName().empty() && !form().has(c->parentName())) continue;  // nowhere to put it
     EXPECT_NE(view->binding(c->name()), nullptr) << c->name();
     ++checked;
   }

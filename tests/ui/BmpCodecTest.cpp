@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,24 +114,15 @@ std::vector<uint8_t> RowsOf(const Bitmap24& pic, bool topDown) {
 
 // --- Writing ----------------------------------------------------------------------------
 
-TEST(BmpEncode, HeaderFields_Are24BitBottomUpInfoHeader) {
+// What readers rely on: the file size, where the pixels start, the bottom-up order and zero
+// padding (ImageMagick reads the rest back below).
+TEST(BmpEncode, RowsAreStoredBottomUpWithZeroPadding) {
   Bitmap24 pic = Pattern(3, 2);
   std::vector<uint8_t> f = ui::EncodeBmp(pic);
   ASSERT_EQ(f.size(), 54u + 12 * 2);  // rows of 9 bytes padded to 12
-  EXPECT_EQ(f[0], 'B');
-  EXPECT_EQ(f[1], 'M');
   EXPECT_EQ(Get32(f, 2), f.size());
   EXPECT_EQ(Get32(f, 10), 54u);
-  EXPECT_EQ(Get32(f, 14), 40u);
-  EXPECT_EQ(Get32(f, 18), 3u);
   EXPECT_EQ(Get32(f, 22), 2u);  // positive height: bottom-up
-  EXPECT_EQ(f[26] | f[27] << 8, 1);
-  EXPECT_EQ(f[28] | f[29] << 8, 24);
-  EXPECT_EQ(Get32(f, 30), 0u);
-  EXPECT_EQ(Get32(f, 34), 24u);
-  EXPECT_EQ(Get32(f, 38), 2835u);
-  EXPECT_EQ(Get32(f, 42), 2835u);
-  // The first stored row is the bottom one; padding bytes are zero.
   EXPECT_EQ(0, std::memcmp(&f[54], pic.row(1), 9));
   EXPECT_EQ(0, std::memcmp(&f[66], pic.row(0), 9));
   EXPECT_EQ(f[63] | f[64] | f[65], 0);
@@ -191,42 +183,33 @@ TEST(BmpDecode, DecodeInto_ReusesStorageOfTheSameSize) {
 }
 
 TEST(BmpDecode, PaletteDepths_1_2_4_8_WithShortPaletteAndIndexPastIt) {
-  const Color k0(10, 20, 30), k1(200, 100, 50), k2(1, 2, 3);
-  BmpFile f;
-  f.width = 9;
-  f.height = 1;
-  // 1 bit: 101100111 -> k1 k0 k1 k1 k0 k0 k1 k1 k1
-  f.bpp = 1;
-  f.palette = Palette({k0, k1});
-  f.pixels = {0xB3, 0x80, 0, 0};
-  Bitmap24 b = Decode(f.bytes());
-  const Color want1[] = {k1, k0, k1, k1, k0, k0, k1, k1, k1};
-  for (int x = 0; x < 9; ++x) EXPECT_EQ(b.pixel(x, 0), want1[x]) << x;
-
-  // 2 bits: 0 1 2 3 | 3 2 1 0 | 1 ; index 3 is past the three-entry palette -> black
-  f.bpp = 2;
-  f.palette = Palette({k0, k1, k2});
-  f.pixels = {0x1B, 0xE4, 0x40, 0};
-  b = Decode(f.bytes());
-  const Color want2[] = {k0, k1, k2, {}, {}, k2, k1, k0, k1};
-  for (int x = 0; x < 9; ++x) EXPECT_EQ(b.pixel(x, 0), want2[x]) << x;
-
-  // 4 bits with a palette of two: indices past it read black
-  f.bpp = 4;
-  f.palette = Palette({k0, k1});
-  f.pixels = {0x01, 0x10, 0x2F, 0x00, 0x10, 0, 0, 0};
-  b = Decode(f.bytes());
-  const Color want4[] = {k0, k1, k1, k0, {}, {}, k0, k0, k1};
-  for (int x = 0; x < 9; ++x) EXPECT_EQ(b.pixel(x, 0), want4[x]) << x;
-
-  // 8 bits, colorsUsed limits the palette
-  f.bpp = 8;
-  f.colorsUsed = 2;
-  f.palette = Palette({k0, k1});
-  f.pixels = {1, 0, 1, 2, 255, 0, 0, 0, 1, 0, 0, 0};
-  b = Decode(f.bytes());
-  const Color want8[] = {k1, k0, k1, {}, {}, k0, k0, k0, k1};
-  for (int x = 0; x < 9; ++x) EXPECT_EQ(b.pixel(x, 0), want8[x]) << x;
+  const Color k0(10, 20, 30), k1(200, 100, 50), k2(1, 2, 3), none;
+  const struct {
+    uint16_t bpp;
+    std::vector<Color> palette;
+    uint32_t colorsUsed;
+    std::vector<uint8_t> pixels;
+    std::vector<Color> want;
+  } cases[] = {
+      // 101100111
+      {1, {k0, k1}, 0, {0xB3, 0x80, 0, 0}, {k1, k0, k1, k1, k0, k0, k1, k1, k1}},
+      // 0 1 2 3 | 3 2 1 0 | 1 ; index 3 is past the three-entry palette -> black
+      {2, {k0, k1, k2}, 0, {0x1B, 0xE4, 0x40, 0}, {k0, k1, k2, none, none, k2, k1, k0, k1}},
+      {4, {k0, k1}, 0, {0x01, 0x10, 0x2F, 0x00, 0x10, 0, 0, 0}, {k0, k1, k1, k0, none, none, k0, k0, k1}},
+      // colorsUsed limits the palette
+      {8, {k0, k1}, 2, {1, 0, 1, 2, 255, 0, 0, 0, 1, 0, 0, 0}, {k1, k0, k1, none, none, k0, k0, k0, k1}},
+  };
+  for (const auto& c : cases) {
+    BmpFile f;
+    f.width = 9;
+    f.height = 1;
+    f.bpp = c.bpp;
+    f.colorsUsed = c.colorsUsed;
+    for (Color k : c.palette) f.palette.insert(f.palette.end(), {k.b, k.g, k.r, 0});
+    f.pixels = c.pixels;
+    const Bitmap24 b = Decode(f.bytes());
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(b.pixel(x, 0), c.want[x]) << c.bpp << " bits, pixel " << x;
+  }
 }
 
 TEST(BmpDecode, CoreHeader_PaletteOfTriplesAnd24Bit) {
@@ -278,56 +261,47 @@ TEST(BmpDecode, Os2InfoHeader_64AndShortVariants) {
   EXPECT_EQ(DecodeError(huffman.bytes()), "Invalid bitmap: unsupported compression 3 (OS/2)");
 }
 
-TEST(BmpDecode, SixteenBit_Default555AndMasksInEveryHeader) {
-  // 555: r=31 g=0 b=16 -> 0x7C10 ; 565: r=0 g=63 b=31 -> 0x07FF
-  BmpFile f;
-  f.width = 2;
-  f.height = 1;
-  f.bpp = 16;
-  f.pixels = {0x10, 0x7C, 0x00, 0x00};
-  Bitmap24 b = Decode(f.bytes());
-  EXPECT_EQ(b.pixel(0, 0), Color(255, 0, 132));  // 5 bits widened by repeating them
-  EXPECT_EQ(b.pixel(1, 0), Color(0, 0, 0));
-
-  for (uint32_t size : {40u, 52u, 56u, 108u, 124u}) {
-    BmpFile g;
-    g.headerSize = size;
-    g.width = 2;
-    g.height = 1;
-    g.bpp = 16;
-    g.compression = 3;
-    g.masks = {0xF800, 0x07E0, 0x001F};
-    g.pixels = {0xFF, 0x07, 0x20, 0x08};  // 0x07FF, 0x0820 (r=1, g=1)
-    b = Decode(g.bytes());
-    EXPECT_EQ(b.pixel(0, 0), Color(0, 255, 255)) << size;
-    EXPECT_EQ(b.pixel(1, 0), Color(8, 4, 0)) << size;
+// Pixels without a palette: 16-bit 555 by default, 32-bit BGRA with alpha ignored, and colour
+// masks in every header size; a field's top eight bits count, short fields are widened by
+// repeating their bits.
+TEST(BmpDecode, SixteenAndThirtyTwoBit_PlainAndMasked) {
+  const std::vector<uint32_t> m565 = {0xF800, 0x07E0, 0x001F};
+  const struct {
+    const char* what;
+    uint32_t headerSize;
+    uint16_t bpp;
+    uint32_t compression;
+    std::vector<uint32_t> masks;
+    std::vector<uint8_t> pixels;  // two pixels
+    Color first, second;
+  } cases[] = {
+      {"555", 40, 16, 0, {}, {0x10, 0x7C, 0x00, 0x00}, Color(255, 0, 132), Color()},
+      {"565 in 40", 40, 16, 3, m565, {0xFF, 0x07, 0x20, 0x08}, Color(0, 255, 255), Color(8, 4, 0)},
+      {"565 in 52", 52, 16, 3, m565, {0xFF, 0x07, 0x20, 0x08}, Color(0, 255, 255), Color(8, 4, 0)},
+      {"565 in 56", 56, 16, 3, m565, {0xFF, 0x07, 0x20, 0x08}, Color(0, 255, 255), Color(8, 4, 0)},
+      {"565 in 108", 108, 16, 3, m565, {0xFF, 0x07, 0x20, 0x08}, Color(0, 255, 255), Color(8, 4, 0)},
+      {"565 in 124", 124, 16, 3, m565, {0xFF, 0x07, 0x20, 0x08}, Color(0, 255, 255), Color(8, 4, 0)},
+      {"BGRA", 40, 32, 0, {}, {1, 2, 3, 99, 4, 5, 6, 0}, Color(3, 2, 1), Color(6, 5, 4)},
+      // 10-10-10-2 with red in the low bits: 0x3FF, 0x200, 0x004
+      {"10-10-10", 40, 32, 3, {0x000003FF, 0x000FFC00, 0x3FF00000}, {0xFF, 0x03, 0x48, 0x00, 0, 0, 0, 0},
+       Color(255, 128, 1), Color()},
+      // alpha bit fields: four masks after a 40-byte header
+      {"alpha fields", 40, 32, 6, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}, {0x11, 0x22, 0x33, 0x44, 0, 0, 0, 0},
+       Color(0x22, 0x33, 0x44), Color()},
+  };
+  for (const auto& c : cases) {
+    BmpFile f;
+    f.headerSize = c.headerSize;
+    f.width = 2;
+    f.height = 1;
+    f.bpp = c.bpp;
+    f.compression = c.compression;
+    f.masks = c.masks;
+    f.pixels = c.pixels;
+    const Bitmap24 b = Decode(f.bytes());
+    EXPECT_EQ(b.pixel(0, 0), c.first) << c.what;
+    EXPECT_EQ(b.pixel(1, 0), c.second) << c.what;
   }
-}
-
-TEST(BmpDecode, ThirtyTwoBit_PlainAndOddMasks) {
-  BmpFile f;
-  f.width = 2;
-  f.height = 1;
-  f.bpp = 32;
-  f.pixels = {1, 2, 3, 99, 4, 5, 6, 0};  // B G R A; alpha ignored
-  Bitmap24 b = Decode(f.bytes());
-  EXPECT_EQ(b.pixel(0, 0), Color(3, 2, 1));
-  EXPECT_EQ(b.pixel(1, 0), Color(6, 5, 4));
-
-  // 10-10-10-2 with red in the low bits: the top eight bits of each field count
-  f.compression = 3;
-  f.masks = {0x000003FF, 0x000FFC00, 0x3FF00000};
-  uint32_t px = 0x3FFu | (0x200u << 10) | (0x004u << 20);
-  f.pixels = {static_cast<uint8_t>(px), static_cast<uint8_t>(px >> 8), static_cast<uint8_t>(px >> 16),
-              static_cast<uint8_t>(px >> 24), 0, 0, 0, 0};
-  b = Decode(f.bytes());
-  EXPECT_EQ(b.pixel(0, 0), Color(255, 128, 1));
-
-  f.compression = 6;  // alpha bit fields: four masks after a 40-byte header
-  f.masks = {0xFF00, 0xFF0000, 0xFF000000, 0xFF};
-  f.pixels = {0x11, 0x22, 0x33, 0x44, 0, 0, 0, 0};
-  b = Decode(f.bytes());
-  EXPECT_EQ(b.pixel(0, 0), Color(0x22, 0x33, 0x44));
 }
 
 TEST(BmpDecode, LastRowWithoutPadding_IsAccepted) {
@@ -459,105 +433,108 @@ TEST(BmpBroken, EveryTruncation_IsReportedAsTruncated) {
 }
 
 TEST(BmpBroken, HeaderFields_GiveTheirOwnMessages) {
-  auto with = [](auto change) {
+  using Change = std::function<void(BmpFile&)>;
+  const struct {
+    Change change;
+    std::string message;
+  } cases[] = {
+      {[](BmpFile& f) { f.compression = 4; }, "unsupported compression 4"},
+      {[](BmpFile& f) { f.compression = 5; }, "unsupported compression 5"},
+      {[](BmpFile& f) { f.bpp = 7; }, "unsupported bit depth 7"},
+      {[](BmpFile& f) { f.bpp = 0; }, "unsupported bit depth 0"},
+      {[](BmpFile& f) { f.width = 0; }, "the picture has no pixels (0 x 2)"},
+      {[](BmpFile& f) { f.height = 0; }, "the picture has no pixels (2 x 0)"},
+      {[](BmpFile& f) { f.width = -2; }, "negative width -2"},
+      {[](BmpFile& f) { f.width = 32769; }, "picture too large (32769 x 2 pixels)"},
+      {[](BmpFile& f) { f.height = INT32_MIN; }, "picture too large (2 x 2147483648 pixels)"},
+      {[](BmpFile& f) { f.width = 20000, f.height = -20000; }, "picture too large (20000 x 20000 pixels)"},
+      // Large but allowed sizes still need their pixels.
+      {[](BmpFile& f) { f.width = 16384, f.height = 16384; }, "file is truncated"},
+      {[](BmpFile& f) { f.dataOffset = 20; }, "bad pixel data offset 20"},
+      {[](BmpFile& f) { f.dataOffset = 0; }, "bad pixel data offset 0"},
+      {[](BmpFile& f) { f.dataOffset = 0xFFFFFFFF; }, "file is truncated"},
+      {[](BmpFile& f) { f.compression = 1; }, "RLE8 compression needs 8 bits per pixel, not 24"},
+      {[](BmpFile& f) { f.compression = 2, f.bpp = 8, f.palette = Palette({Color()}); },
+       "RLE4 compression needs 4 bits per pixel, not 8"},
+      {[](BmpFile& f) { f.compression = 3, f.masks = {1, 2, 4}; },
+       "colour masks need 16 or 32 bits per pixel, not 24"},
+      {[](BmpFile& f) { f.bpp = 8; }, "the colour palette is missing"},
+      {[](BmpFile& f) { f.bpp = 16, f.compression = 3, f.masks = {0xF800, 0x07E0, 0x1F0000}; },
+       "colour mask 0x001F0000 does not fit 16 bits"},
+      {[](BmpFile& f) { f.bpp = 32, f.compression = 3, f.masks = {0xF0F0, 0x0F00, 0xF}; },
+       "colour mask 0x0000F0F0 is not contiguous"},
+      // A 40-byte header announcing masks that the pixel data overlaps.
+      {[](BmpFile& f) { f.bpp = 16, f.compression = 3, f.dataOffset = 54; }, "the colour masks are missing"},
+  };
+  for (const auto& c : cases) {
     BmpFile f;
     f.width = 2;
     f.height = 2;
     f.pixels = std::vector<uint8_t>(16, 0);
-    change(f);
-    return DecodeError(f.bytes());
-  };
+    c.change(f);
+    EXPECT_EQ(DecodeError(f.bytes()), "Invalid bitmap: " + c.message);
+  }
   EXPECT_EQ(DecodeError({'P', '6', 0, 0}), "Invalid bitmap: not a Windows bitmap (no \"BM\" signature)");
-  EXPECT_EQ(with([](BmpFile& f) { f.compression = 4; }), "Invalid bitmap: unsupported compression 4");
-  EXPECT_EQ(with([](BmpFile& f) { f.compression = 5; }), "Invalid bitmap: unsupported compression 5");
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 7; }), "Invalid bitmap: unsupported bit depth 7");
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 0; }), "Invalid bitmap: unsupported bit depth 0");
   for (uint32_t size : {0u, 8u, 13u, 65u, 100u, 125u, 0xFFFFFFF0u}) {
     std::vector<uint8_t> f = ui::EncodeBmp(Pattern(2, 2));
     Put32(f, 14, size);
     EXPECT_EQ(DecodeError(f), "Invalid bitmap: unsupported header size " + std::to_string(size));
   }
-  EXPECT_EQ(with([](BmpFile& f) { f.width = 0; }), "Invalid bitmap: the picture has no pixels (0 x 2)");
-  EXPECT_EQ(with([](BmpFile& f) { f.height = 0; }), "Invalid bitmap: the picture has no pixels (2 x 0)");
-  EXPECT_EQ(with([](BmpFile& f) { f.width = -2; }), "Invalid bitmap: negative width -2");
-  EXPECT_EQ(with([](BmpFile& f) { f.width = 32769; }),
-            "Invalid bitmap: picture too large (32769 x 2 pixels)");
-  EXPECT_EQ(with([](BmpFile& f) { f.height = INT32_MIN; }),
-            "Invalid bitmap: picture too large (2 x 2147483648 pixels)");
-  EXPECT_EQ(with([](BmpFile& f) { f.width = 20000, f.height = -20000; }),
-            "Invalid bitmap: picture too large (20000 x 20000 pixels)");
-  // Large but allowed sizes still need their pixels.
-  EXPECT_EQ(with([](BmpFile& f) { f.width = 16384, f.height = 16384; }), "Invalid bitmap: file is truncated");
-  EXPECT_EQ(with([](BmpFile& f) { f.dataOffset = 20; }), "Invalid bitmap: bad pixel data offset 20");
-  EXPECT_EQ(with([](BmpFile& f) { f.dataOffset = 0; }), "Invalid bitmap: bad pixel data offset 0");
-  EXPECT_EQ(with([](BmpFile& f) { f.dataOffset = 0xFFFFFFFF; }), "Invalid bitmap: file is truncated");
-  EXPECT_EQ(with([](BmpFile& f) { f.compression = 1; }),
-            "Invalid bitmap: RLE8 compression needs 8 bits per pixel, not 24");
-  EXPECT_EQ(with([](BmpFile& f) { f.compression = 2; f.bpp = 8; f.palette = Palette({Color()}); }),
-            "Invalid bitmap: RLE4 compression needs 4 bits per pixel, not 8");
-  EXPECT_EQ(with([](BmpFile& f) { f.compression = 3; f.masks = {1, 2, 4}; }),
-            "Invalid bitmap: colour masks need 16 or 32 bits per pixel, not 24");
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 8; }), "Invalid bitmap: the colour palette is missing");
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 16; f.compression = 3; f.masks = {0xF800, 0x07E0, 0x1F0000}; }),
-            "Invalid bitmap: colour mask 0x001F0000 does not fit 16 bits");
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 32; f.compression = 3; f.masks = {0xF0F0, 0x0F00, 0xF}; }),
-            "Invalid bitmap: colour mask 0x0000F0F0 is not contiguous");
-  // A 40-byte header announcing masks that the pixel data overlaps.
-  EXPECT_EQ(with([](BmpFile& f) { f.bpp = 16; f.compression = 3; f.dataOffset = 54; }),
-            "Invalid bitmap: the colour masks are missing");
 }
 
 TEST(BmpBroken, RleRunsOutsideThePicture_AreErrors) {
-  auto rle = [](std::vector<uint8_t> data, int bpp = 8) {
+  const std::string pastRow = "RLE run goes past the end of a row", outside = "RLE delta moves outside the picture",
+                    pastLast = "RLE data goes past the last row", truncated = "file is truncated";
+  const struct {
+    std::vector<uint8_t> data;
+    uint16_t bpp;
+    const std::string& message;
+  } cases[] = {
+      {{5, 0, 0, 1}, 8, pastRow},
+      {{3, 0, 2, 0, 0, 1}, 8, pastRow},
+      {{0, 5, 1, 2, 3, 4, 5, 0, 0, 1}, 8, pastRow},
+      {{0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1}, 4, pastRow},
+      {{0, 2, 5, 0, 0, 1}, 8, outside},
+      {{0, 2, 0, 3, 0, 1}, 8, outside},
+      {{0, 0, 0, 0, 1, 0, 0, 1}, 8, pastLast},
+      {{0, 2, 0, 2, 1, 0, 0, 1}, 8, pastLast},
+      {{2, 0}, 8, truncated},     // no end of the data
+      {{0, 2, 1}, 8, truncated},  // delta cut short
+      {{0, 4, 1, 2}, 8, truncated},
+  };
+  for (const auto& c : cases) {
     BmpFile f;
     f.width = 4;
     f.height = 2;
-    f.bpp = static_cast<uint16_t>(bpp);
-    f.compression = bpp == 8 ? 1 : 2;
+    f.bpp = c.bpp;
+    f.compression = c.bpp == 8 ? 1 : 2;
     f.palette = Palette({Color(1, 1, 1)});
-    f.pixels = std::move(data);
-    return DecodeError(f.bytes());
-  };
-  EXPECT_EQ(rle({5, 0, 0, 1}), "Invalid bitmap: RLE run goes past the end of a row");
-  EXPECT_EQ(rle({3, 0, 2, 0, 0, 1}), "Invalid bitmap: RLE run goes past the end of a row");
-  EXPECT_EQ(rle({0, 5, 1, 2, 3, 4, 5, 0, 0, 1}), "Invalid bitmap: RLE run goes past the end of a row");
-  EXPECT_EQ(rle({0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1}, 4),
-            "Invalid bitmap: RLE run goes past the end of a row");
-  EXPECT_EQ(rle({0, 2, 5, 0, 0, 1}), "Invalid bitmap: RLE delta moves outside the picture");
-  EXPECT_EQ(rle({0, 2, 0, 3, 0, 1}), "Invalid bitmap: RLE delta moves outside the picture");
-  EXPECT_EQ(rle({0, 0, 0, 0, 1, 0, 0, 1}), "Invalid bitmap: RLE data goes past the last row");
-  EXPECT_EQ(rle({0, 2, 0, 2, 1, 0, 0, 1}), "Invalid bitmap: RLE data goes past the last row");
-  EXPECT_EQ(rle({2, 0}), "Invalid bitmap: file is truncated");     // no end of the data
-  EXPECT_EQ(rle({0, 2, 1}), "Invalid bitmap: file is truncated");  // delta cut short
-  EXPECT_EQ(rle({0, 4, 1, 2}), "Invalid bitmap: file is truncated");
+    f.pixels = c.data;
+    EXPECT_EQ(DecodeError(f.bytes()), "Invalid bitmap: " + c.message) << ::testing::PrintToString(c.data);
+  }
 }
 
+// A failed decode, in the headers or half way through RLE data, leaves the picture as it was.
 TEST(BmpBroken, FailedDecode_LeavesThePictureUntouched) {
-  BmpFile f;
-  f.width = 3;
-  f.height = 3;
-  f.bpp = 32;
-  f.compression = 3;
-  f.masks = {0xF0F0, 0x0F00, 0xF};
-  f.pixels = std::vector<uint8_t>(36, 0);
-  std::vector<uint8_t> bytes = f.bytes();
-  Bitmap24 keep = Pattern(4, 2), out = keep;
-  EXPECT_THROW(ui::DecodeBmpInto(bytes.data(), bytes.size(), out), px::PelinoxaError);
-  EXPECT_EQ(out, keep);
-}
-
-TEST(BmpBroken, FailedRleDecode_LeavesThePictureUntouched) {
-  BmpFile f;
-  f.width = 4;
-  f.height = 2;
-  f.bpp = 8;
-  f.compression = 1;
-  f.palette = Palette({Color(1, 1, 1)});
-  f.pixels = {2, 0, 9, 0};
-  std::vector<uint8_t> bytes = f.bytes();
-  Bitmap24 keep = Pattern(4, 2), out = keep;
-  EXPECT_THROW(ui::DecodeBmpInto(bytes.data(), bytes.size(), out), px::PelinoxaError);
-  EXPECT_EQ(out, keep);
+  BmpFile badMasks;
+  badMasks.width = badMasks.height = 3;
+  badMasks.bpp = 32;
+  badMasks.compression = 3;
+  badMasks.masks = {0xF0F0, 0x0F00, 0xF};
+  badMasks.pixels = std::vector<uint8_t>(36, 0);
+  BmpFile badRun;
+  badRun.width = 4;
+  badRun.height = 2;
+  badRun.bpp = 8;
+  badRun.compression = 1;
+  badRun.palette = Palette({Color(1, 1, 1)});
+  badRun.pixels = {2, 0, 9, 0};
+  for (const BmpFile* f : {&badMasks, &badRun}) {
+    const std::vector<uint8_t> bytes = f->bytes();
+    Bitmap24 keep = Pattern(4, 2), out = keep;
+    EXPECT_THROW(ui::DecodeBmpInto(bytes.data(), bytes.size(), out), px::PelinoxaError);
+    EXPECT_EQ(out, keep);
+  }
 }
 
 // Files that once crashed or hung the reader: each must decode or fail cleanly.

@@ -3,6 +3,8 @@
 // and a handler's error during a user action becomes an error box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/Error.h"
 #include "ui/FormModel.h"
 #include "ui/HeadlessUi.h"
@@ -173,6 +175,49 @@ TEST_F(FormFixture, PropertiesByName_UseTheStoredTextForms) {
   EXPECT_THROW(form.getProperty("Nothing.Value"), px::PelinoxaError);
 }
 
+// Each kind's table: aliases reach the same value, read-only properties refuse a set, the
+// dump carries the typed values under their own names.
+TEST_F(FormFixture, PropertyTables_AliasesReadOnlyAndDump) {
+  form.slider("S", "", 0, 100, 5);
+  form.spin("F", "", "", 0, 4, 1.5, 0.5, 1);
+  form.memo("M", "");
+  form.shape("Sign", "", ui::colors::Green);
+  form.checkList("L", "");
+  form.panel("Plain", "", "", false);
+  const struct {
+    const char* set;
+    const char* value;
+    const char* get;
+    const char* expected;
+  } cases[] = {
+      {"S.Position", "40", "S.Value", "40"},
+      {"S.Max", "30", "S.Position", "30"},  // the value follows into the range
+      {"F.Min", "2", "F.MinValue", "2"},
+      {"F.MaxValue", "3", "F.Value", "2"},  // clamped up to the new minimum
+      {"M.Lines", "one\ntwo\n", "M.Text", "one\ntwo\n"},
+  };
+  for (const auto& c : cases) {
+    form.setProperty(c.set, c.value);
+    EXPECT_EQ(form.getProperty(c.get), c.expected) << c.set;
+  }
+  for (const char* readOnly : {"Sign.Color", "L.Count", "Plain.Expand"})
+    EXPECT_THROW(form.setProperty(readOnly, "1"), px::PelinoxaError) << readOnly;
+  EXPECT_EQ(form.getProperty("Sign.Color"), "#008000");
+  EXPECT_EQ(form.getProperty("L.Count"), "0");
+
+  px::Json spin = form.get<ui::SpinEdit>("F").toJson();
+  EXPECT_EQ(spin["value"].asNumber(), 2);
+  EXPECT_EQ(spin["min"].asNumber(), 2);
+  EXPECT_EQ(spin["max"].asNumber(), 3);
+  EXPECT_EQ(spin["kind"].asString(), "spinedit");
+  px::Json memo = form.get<ui::Memo>("M").toJson();
+  ASSERT_EQ(memo["lines"].asArray().size(), 2u);
+  EXPECT_EQ(memo["lines"].asArray()[1].asString(), "two");
+  const std::vector<std::string> names = form.control("S").propertyNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Value"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Position"), 0);  // an alias, not listed again
+}
+
 TEST_F(FormFixture, HandlerError_DuringUserActionBecomesAnErrorBox) {
   auto& b = form.button("B", "", "Go");
   b.OnClick = [] { throw px::PelinoxaError("Failed to open AVI file"); };
@@ -227,6 +272,17 @@ TEST_F(FormFixture, Observers_SeeEveryModelChange) {
 TEST_F(FormFixture, DeclaringTwoControlsWithOneName_IsAProgrammingError) {
   form.button("Same", "", "a");
   EXPECT_THROW(form.button("Same", "", "b"), std::logic_error);
+}
+
+TEST_F(FormFixture, LookingUpANameNoControlHas_FailsInsteadOfSkipping) {
+  form.spin("RdxSpin", "", "", 0, 10, 3);
+  EXPECT_TRUE(form.has("RdxSpin"));
+  EXPECT_FALSE(form.has("RDXSpin"));
+  EXPECT_THROW(form.find("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.control("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.get<ui::SpinEdit>("RDXSpin"), px::PelinoxaError);
+  EXPECT_THROW(form.get<ui::Slider>("RdxSpin"), std::logic_error);  // there, but another kind
+  EXPECT_EQ(form.find("RdxSpin"), &form.control("RdxSpin"));
 }
 
 TEST_F(FormFixture, ProgressCancel_AsksAndRaisesTheFlagOnlyOnYes) {

@@ -32,7 +32,6 @@ class CheckListView : public QListView {
   Q_OBJECT
  public:
   CheckListView(ui::CheckList& list, QWidget* parent);
-  CheckListModel* listModel() const { return model_; }
   void syncItems();
   void syncSelection(bool scrollToCurrent);
   // The check box of an item, and whether pos (viewport coordinates) hits it.

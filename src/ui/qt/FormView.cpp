@@ -414,8 +414,8 @@ void FormView::placeAbsolute(Binding& b) {
 // ---------------------------------------------------------------- lookup
 
 Binding* FormView::binding(const std::string& name) const {
-  ui::Control* c = form_.find(name);
-  if (!c) return nullptr;
+  if (!form_.has(name)) return nullptr;
+  ui::Control* c = &form_.control(name);
   auto it = bindings_.find(c);
   return it == bindings_.end() ? nullptr : it->second;
 }
@@ -575,10 +575,11 @@ bool FormView::eventFilter(QObject* o, QEvent* e) {
 }
 
 bool FormView::ancestorsVisible(const ui::Control& c) const {
-  const ui::Control* p = form_.find(c.parentName());
+  auto parent = [&](const ui::Control& of) { return form_.has(of.parentName()) ? &form_.control(of.parentName()) : nullptr; };
+  const ui::Control* p = parent(c);
   while (p && p->kind() == Kind::Panel) {
     if (!p->visible()) return false;
-    p = form_.find(p->parentName());
+    p = parent(*p);
   }
   return true;
 }

@@ -45,7 +45,6 @@ class QtUiServices : public UiServices {
   // Answers the next file dialog: picks filter filterIndex (1-based; 0 keeps the preset),
   // types the files (absolute paths, one folder) and accepts; no files = cancel.
   void queueFileDialogAnswer(std::vector<std::string> files, int filterIndex = 0);
-  size_t pendingModalActions() const { return modal_.size(); }
   int hookMismatches = 0;  // queued answers that met the wrong kind of dialog
 
   struct ShownMessage {

@@ -6,13 +6,8 @@
 
 namespace ui::qt {
 
-namespace {
-bool g_dark = false;
-}
-
 void ApplyTheme(bool dark) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
-  g_dark = dark;
   if (!dark) {
     QApplication::setPalette(QApplication::style()->standardPalette());
     return;
@@ -45,8 +40,6 @@ void ApplyTheme(bool dark) {
   p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(80, 80, 80));
   QApplication::setPalette(p);
 }
-
-bool DarkThemeActive() { return g_dark; }
 
 QColor DisplayTextColor(ui::Color c, const QPalette& palette) {
   if (c == ui::colors::Black) return palette.color(QPalette::WindowText);

@@ -8,7 +8,6 @@
 namespace ui::qt {
 
 void ApplyTheme(bool dark);
-bool DarkThemeActive();
 
 // A label's font colour as shown: black means "the normal text colour" (so default labels
 // stay readable on the dark palette); dark colours are lifted on the dark palette.

@@ -1,0 +1,2 @@
+#include "ui/Upward.h"
+#include "base/Error.h"
