@@ -248,6 +248,12 @@ void BatchScript::RunLine(const std::string& line) {
     std::vector<std::string> files;
     for (size_t i = 1; i < a.size(); ++i) files.push_back(Resolve(a[i]));
     f.userDropFiles(files);
+  } else if (cmd == "open") {
+    Need(a, 2, "open FILE.pxp|FILE.pxl");
+    const std::string path = Resolve(a[1]);
+    f.runUserAction([&] {
+      if (!mf_.OpenFile(path)) throw PelinoxaError("open: " + path + " is neither a project (.pxp) nor a frame list (.pxl)");
+    });
   } else if (cmd == "expect") {
     Need(a, 3, "expect NAME.PROP VALUE");
     std::string v = f.getProperty(a[1]);

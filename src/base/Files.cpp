@@ -109,7 +109,13 @@ bool DeleteFileIfExists(const std::string& path) { return ::unlink(path.c_str())
 
 bool RenameFile(const std::string& from, const std::string& to) {
   if (FileExists(to) || DirectoryExists(to)) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  // Refused by the kernel when 'to' appears meanwhile, so an existing file is never replaced.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a second name, then the old one removed.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 bool FileModificationTime(const std::string& path, std::time_t& out) {
