@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int r : p.rank)
     if (r < 0 || r >= n) std::abort();
   for (const auto& f : p.frames)
-    if (!std::isfinite(f.q) || !std::isfinite(f.d) || !std::isfinite(f.qa) || !std::isfinite(f.da)) std::abort();
+    if (!std::isfinite(f.q) || !std::isfinite(f.d) || !std::isfinite(f.qa) || !std::isfinite(f.da) ||
+        !std::isfinite(f.fx) || !std::isfinite(f.fy))
+      std::abort();
   const std::string written = project::WriteProjectText(p);
   if (project::WriteProjectText(project::ReadProjectText(written, "again.pxp")) != written) std::abort();
   return 0;

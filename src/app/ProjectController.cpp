@@ -146,6 +146,9 @@ project::ProjectData ProjectController::Collect(bool saveAs) const {
     f.ex = r.Excluded != 0;
     f.x = r.ShiftX;
     f.y = r.ShiftY;
+    f.fx = r.FineShiftX;
+    f.fy = r.FineShiftY;
+    if (f.fx != static_cast<float>(f.x) || f.fy != static_cast<float>(f.y)) p.fineShifts = true;
     f.d = r.Difference;
     f.q = r.Quality;
     f.xa = r.ShiftXa;
@@ -367,6 +370,8 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
     mf.inputSelection().OpenStillFrames(paths, KindOfType(p.filetype));
   }
   ws.input.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(projectPath), "");
+  // Opening an input resets a few stored controls (the layer boxes, the resample factor).
+  project::RestoreFormSnapshot(mf.form(), form);
 
   auto& list = mf.input.SelectFramesChecklist;
   for (int i = 0; i < n && !ws.input.SingleImage; ++i) {
@@ -377,8 +382,8 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
     if (i < list.count()) list.setChecked(i, !r.Excluded);
     r.ShiftX = f.x;
     r.ShiftY = f.y;
-    r.FineShiftX = static_cast<float>(f.x);
-    r.FineShiftY = static_cast<float>(f.y);
+    r.FineShiftX = f.fx;
+    r.FineShiftY = f.fy;
     r.Difference = f.d;
     r.Quality = f.q;
     r.ShiftXa = f.xa;
@@ -430,7 +435,12 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
     mf.aligning.FFTImage.invalidate();
     ws.reg.BoxX = p.hotx - box / 2;
     ws.reg.BoxY = p.hoty - box / 2;
+    // The reference's spectrum also measures the shown frame; the saved figures stay.
+    const int cur = std::clamp(ws.input.CurrentFrameIndex, 0, frames::MaxFrames - 1);
+    const frames::FrameRecord kept = ws.table[cur];
     mf.registration().CalculateReferenceFFT();
+    ws.table[cur].Quality = kept.Quality;
+    ws.table[cur].QualityA = kept.QualityA;
     if (mf.aligning.ShowFFTbox.checked()) mf.aligning.FFTWindow.setVisible(true);
     if (mf.aligning.Showgraphbox.checked()) mf.aligning.Propertywindow.setVisible(true);
     mf.input.SelectFrameswindow.setVisible(false);

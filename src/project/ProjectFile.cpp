@@ -173,6 +173,13 @@ std::string WriteProjectText(const ProjectData& p) {
     w.Section("Ranking");
     for (size_t k = 0; k < p.rank.size(); ++k) w.Indexed("Rank", static_cast<int>(k), static_cast<long long>(p.rank[k]));
   }
+  if (p.fineShifts) {
+    w.Section("FineShifts");
+    for (int i = 0; i < n; ++i) {
+      w.Indexed("FX", i, p.frames[i].fx);
+      w.Indexed("FY", i, p.frames[i].fy);
+    }
+  }
   if (!p.formLines.empty()) {
     w.Section("Form");
     for (const auto& line : p.formLines) {
@@ -257,6 +264,17 @@ ProjectData ReadProjectText(std::string_view text, const std::string& fileName) 
       f.da = r.Fraction("IInfo", Key("Da", i));
       f.qa = r.Fraction("IInfo", Key("Qa", i));
     }
+  }
+  p.fineShifts = ini.SectionExists("FineShifts");
+  for (int i = 0; i < n; ++i) {
+    ProjectFrame& f = p.frames[i];
+    f.fx = static_cast<float>(f.x);
+    f.fy = static_cast<float>(f.y);
+    if (!p.fineShifts) continue;
+    if (r.Has("FineShifts", Key("FX", i))) f.fx = r.Fraction("FineShifts", Key("FX", i));
+    if (r.Has("FineShifts", Key("FY", i))) f.fy = r.Fraction("FineShifts", Key("FY", i));
+    if (std::fabs(f.fx) > kMaxShift || std::fabs(f.fy) > kMaxShift)
+      r.Fail("[FineShifts] " + Key("FX", i) + " or " + Key("FY", i) + " is out of range");
   }
   p.rank.resize(n);
   for (int k = 0; k < n; ++k)

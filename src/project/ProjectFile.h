@@ -16,6 +16,7 @@ struct ProjectFrame {
   std::string im;  // still frames: the file name without folder
   bool ex = false;
   int32_t x = 0, y = 0;
+  float fx = 0, fy = 0;  // the shift with its sub-pixel part
   float d = 0, q = 0;
   int32_t xa = 0, ya = 0;  // second field (de-interlacing)
   float da = 0, qa = 0;
@@ -41,6 +42,10 @@ struct ProjectData {
   bool resampled = false;
   int resamplevalue = 1;
   bool interlaced = false;  // the "IShifts" and "IInfo" sections
+  // Sub-pixel shifts ("FineShifts", FX/FY): written only when one differs from its whole-pixel
+  // shift, so that sub-pixel stacking of a loaded project gives the same stack. Without the
+  // section the fine shifts are the whole-pixel ones.
+  bool fineShifts = false;
   std::vector<ProjectFrame> frames;  // sequencelength entries
   std::vector<int32_t> rank;         // frame number of rank k
   std::vector<std::string> formLines;  // the "Form" section, key=value

@@ -76,7 +76,7 @@ TEST_F(ProjectTest, AlignedAndStackedCapture_ResumesInAFreshProgramWithTheSameWo
   ASSERT_EQ(mf->ws.reg.WorkStatus, 4);
   get<ui::SpinEdit>("SearchArea").setValue(7);
   get<ui::Slider>("RxSlider3").setValue(35);
-  get<ui::CheckList>("SelectFramesChecklist");
+  get<ui::CheckBox>("CheckBox7").setChecked(false);  // a layer box, which a new input resets
   const std::string project = dir.file("night.pxp");
   Save(project);
   ASSERT_TRUE(px::FileExists(project)) << (ui.messages.empty() ? "" : ui.messages.back().text);
@@ -94,7 +94,7 @@ TEST_F(ProjectTest, AlignedAndStackedCapture_ResumesInAFreshProgramWithTheSameWo
   px::Json frames2 = mf->Dump("frames");
   for (int i = 0; i < 30; ++i) {
     const auto &f1 = frames["frames"].asArray()[i], &f2 = frames2["frames"].asArray()[i];
-    for (const char* k : {"ShiftX", "ShiftY", "Quality", "Difference", "Excluded"})
+    for (const char* k : {"ShiftX", "ShiftY", "FineShiftX", "FineShiftY", "Quality", "Difference", "Excluded"})
       EXPECT_EQ(f1.find(k)->asNumber(), f2.find(k)->asNumber()) << k << " " << i;
     EXPECT_EQ(frames["ranks"].asArray()[i].find("FrameIndex")->asNumber(),
               frames2["ranks"].asArray()[i].find("FrameIndex")->asNumber()) << i;
@@ -103,6 +103,7 @@ TEST_F(ProjectTest, AlignedAndStackedCapture_ResumesInAFreshProgramWithTheSameWo
   EXPECT_EQ(stack["planes"]["G"]["hash"].asString(), stack2["planes"]["G"]["hash"].asString());
   EXPECT_EQ(form().getProperty("SearchArea.Value"), settings);
   EXPECT_EQ(get<ui::Slider>("RxSlider3").value(), 35);
+  EXPECT_FALSE(get<ui::CheckBox>("CheckBox7").checked());
   EXPECT_EQ(get<ui::Slider>("StackSlider").value(), 9);
   EXPECT_EQ(form().activePageIndex(), page);  // where the save was made
   // Saved again unchanged, it is the same file.

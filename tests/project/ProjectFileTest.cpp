@@ -47,6 +47,7 @@ ProjectData Sample(int n, bool avi) {
   p.resampled = true;
   p.resamplevalue = 3;
   p.interlaced = true;
+  p.fineShifts = true;
   p.frames.resize(n);
   p.rank.resize(n);
   for (int i = 0; i < n; ++i) {
@@ -55,6 +56,8 @@ ProjectData Sample(int n, bool avi) {
     f.ex = i % 3 == 0;
     f.x = i - 7;
     f.y = 3 - 2 * i;
+    f.fx = static_cast<float>(f.x) + 0.375f;
+    f.fy = static_cast<float>(f.y) - 1.0f / 3.0f;
     f.d = 0.1f * static_cast<float>(i) + 1e-7f;
     f.q = 1.0f / (1.0f + static_cast<float>(i));
     f.xa = -i;
@@ -98,6 +101,7 @@ void ExpectSame(const ProjectData& a, const ProjectData& b) {
   EXPECT_EQ(a.resampled, b.resampled);
   EXPECT_EQ(a.resamplevalue, b.resamplevalue);
   EXPECT_EQ(a.interlaced, b.interlaced);
+  EXPECT_EQ(a.fineShifts, b.fineShifts);
   ASSERT_EQ(a.frames.size(), b.frames.size());
   for (size_t i = 0; i < a.frames.size(); ++i) {
     const auto &f = a.frames[i], &g = b.frames[i];
@@ -105,6 +109,8 @@ void ExpectSame(const ProjectData& a, const ProjectData& b) {
     EXPECT_EQ(f.ex, g.ex);
     EXPECT_EQ(f.x, g.x);
     EXPECT_EQ(f.y, g.y);
+    EXPECT_EQ(f.fx, g.fx) << i;
+    EXPECT_EQ(f.fy, g.fy) << i;
     EXPECT_EQ(f.d, g.d) << i;  // floats come back bit for bit
     EXPECT_EQ(f.q, g.q) << i;
     EXPECT_EQ(f.xa, g.xa);
@@ -129,6 +135,7 @@ TEST(ProjectFile, EveryKeyRoundTrips_AndTheSameDataGivesTheSameBytes) {
 TEST(ProjectFile, SectionsAndKeysInTheirDocumentedOrder) {
   ProjectData p = Sample(2, true);
   p.formLines = {"Bias_Value=0"};
+  p.fineShifts = false;
   const std::string expected =
       "[Input]\nfiletype=AVI\nfiledir=/captures/jupiter night\nfilename=_20260807_231500.avi\n"
       "darkfile=/captures/dark.fit\ndarkfiletype=3\nflatfile=/captures/flat.bmp\nflatfiletype=1\n"
@@ -172,6 +179,7 @@ TEST(ProjectFile, HandWrittenProject_LoadsWithDefaultsForWhatItLeavesOut) {
   EXPECT_EQ(p.resamplevalue, 1);
   EXPECT_EQ(p.rank, (std::vector<int32_t>{1, 1, 1}));  // the documented default rank
   EXPECT_FALSE(p.interlaced);
+  EXPECT_EQ(p.frames[2].fx, 5.0f);  // no sub-pixel section: the whole-pixel shifts
 }
 
 // Each broken file is refused with the file's name and what is wrong with it.
