@@ -304,6 +304,13 @@ TEST_F(ProjectTest, RealignWithProcessed_DoesNotWorsenTheShiftsAgainstTheTruth) 
   RecordProperty("RmsAfter", std::to_string(after));
   EXPECT_LE(after, before + 0.05) << "before " << before;
 
+  // A picture of another size (a resampled or drizzled stack) would put the box elsewhere.
+  ui.messages.clear();
+  const int status = mf->ws.reg.WorkStatus;
+  EXPECT_FALSE(mf->registration().ReferenceFromProcessed(ui::Bitmap24(400, 320)));
+  EXPECT_TRUE(SawMessageContaining("The processed image is 400x320 pixels, the frames 200x160"));
+  EXPECT_EQ(mf->ws.reg.WorkStatus, status);
+
   // "Use Processed": only the reference; unchecking does nothing.
   auto& use = get<ui::CheckBox>("UseProcessed");
   use.userClick();

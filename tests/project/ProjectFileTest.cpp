@@ -132,6 +132,15 @@ TEST(ProjectFile, EveryKeyRoundTrips_AndTheSameDataGivesTheSameBytes) {
   }
 }
 
+TEST(ProjectFile, FullFrameTable_RoundTrips_OneFrameMoreIsRefused) {
+  const ProjectData p = Sample(project::kMaxProjectFrames, false);
+  const std::string text = project::WriteProjectText(p);
+  ExpectSame(p, project::ReadProjectText(text, "big.pxp"));
+  std::string more = text;
+  more.replace(more.find("sequencelength=5001"), 19, "sequencelength=5002");
+  EXPECT_THROW(project::ReadProjectText(more, "big.pxp"), px::PelinoxaError);
+}
+
 TEST(ProjectFile, SectionsAndKeysInTheirDocumentedOrder) {
   ProjectData p = Sample(2, true);
   p.formLines = {"Bias_Value=0"};
