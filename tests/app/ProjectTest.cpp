@@ -263,6 +263,31 @@ TEST_F(ProjectTest, StillProject_FollowsItsMovedFolder_AndExcludesFramesDeletedS
   EXPECT_FALSE(get<ui::CheckList>("SelectFramesChecklist").checked(3));
 }
 
+TEST_F(ProjectTest, TiffSequence_SavedAsTif_LoadsAsTiff_FromTheFinalPageOnTheStageReached) {
+  const std::string seq = Generate("tifs", "--frames 4 --format tif16 --size 96x80 --seed 3 --jitter 1");
+  std::vector<std::string> files;
+  for (int i = 0; i < 4; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%05d.tif", i);
+    files.push_back(seq + name);
+  }
+  SelectInput(files, 5);
+  ASSERT_EQ(mf->ws.input.InputKind, frames::ikTiff);
+  get<ui::Page>("FinalPage").setVisible(true);
+  form().setActivePage(get<ui::Page>("FinalPage"));
+  const std::string project = dir.file("tifs.pxp");
+  Save(project);
+  const std::string text = px::ReadFileText(project);
+  EXPECT_NE(text.find("filetype=TIF\n"), std::string::npos);
+  EXPECT_NE(text.find("activepage=5\n"), std::string::npos);
+  Restart();
+  Open(project);
+  EXPECT_EQ(mf->ws.input.InputKind, frames::ikTiff);
+  EXPECT_EQ(mf->ws.input.FrameCount, 4);
+  EXPECT_EQ(mf->ws.input.ImageWidth, 96);
+  EXPECT_EQ(form().activePage(), &get<ui::Page>("InputPage"));  // nothing stacked: the Input page
+}
+
 TEST_F(ProjectTest, RealignWithProcessed_DoesNotWorsenTheShiftsAgainstTheTruth) {
   const int n = 30;
   std::string avi = Generate("cap.avi", "--frames 30 --size 200x160 --scene moon --seed 11 --jitter 3 "
