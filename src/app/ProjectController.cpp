@@ -283,8 +283,17 @@ void ProjectController::LoadProjectClick() {
   else LoadProject(res.files.front());
 }
 
+// Handlers run while a long run pumps events; a new input then would pull the frames away.
+bool ProjectController::RunActive() const {
+  const auto& in = mf_.ws.input;
+  if (!in.AlignPass && !in.StackPass) return false;
+  mf_.uiServices().showMessage("Wait until the running pass has ended");
+  return true;
+}
+
 void ProjectController::LoadProject(const std::string& path) {
   auto& ui = mf_.uiServices();
+  if (RunActive()) return;
   const std::string full = px::AbsolutePath(path);
   project::ProjectData p;
   try {
@@ -492,6 +501,7 @@ std::vector<std::string> ProjectController::ExistingFrames(const std::vector<std
 
 void ProjectController::LoadFrameList(const std::string& path, bool fromProjectLoad) {
   auto& ui = mf_.uiServices();
+  if (RunActive()) return;
   std::vector<std::string> paths;
   try {
     paths = project::ReadFrameListFile(path);
@@ -521,6 +531,7 @@ void ProjectController::LoadFrameList(const std::string& path, bool fromProjectL
 
 void ProjectController::AddFrameList(const std::string& path) {
   auto& ui = mf_.uiServices();
+  if (RunActive()) return;
   auto& in = mf_.ws.input;
   if (!in.stillInput() || !in.InputLoaded || in.SingleImage) {
     ui.showMessage("Frames can only be added to a sequence of still frames");

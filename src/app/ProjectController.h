@@ -48,6 +48,7 @@ class ProjectController {
 
  private:
   void RestoreCaption();
+  bool RunActive() const;  // told to the user
   void ApplyProject(const project::ProjectData& p, const std::string& projectPath, const std::string& dir);
   // The frames of a list that exist; the missing ones are named to the user.
   std::vector<std::string> ExistingFrames(const std::vector<std::string>& paths, const std::string& listPath);
