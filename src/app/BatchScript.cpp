@@ -271,6 +271,14 @@ const std::vector<BatchScript::Command>& BatchScript::Commands() {
          for (size_t i = 1; i < a.size(); ++i) files.push_back(b.Resolve(a[i]));
          b.mf_.form().userDropFiles(files);
        }},
+      {"open", 2, "open FILE.pxp|FILE.pxl",
+       [](BatchScript& b, const Args& a) {
+         const std::string path = b.Resolve(a[1]);
+         b.mf_.form().runUserAction([&] {
+           if (!b.mf_.OpenFile(path))
+             throw PelinoxaError("open: " + path + " is neither a project (.pxp) nor a frame list (.pxl)");
+         });
+       }},
       {"expect", 3, "expect NAME.PROP VALUE",
        [](BatchScript& b, const Args& a) {
          const std::string v = b.mf_.form().getProperty(a[1]);

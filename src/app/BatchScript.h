@@ -25,6 +25,7 @@
 //   move NAME LEFT TOP           the user moves a tool window
 //   close NAME                   the user closes a tool window
 //   drop PATH [PATH ...]         files dropped onto the main window
+//   open FILE                    open a project (.pxp) or frame list (.pxl) without a dialog
 //   expect NAME.PROP VALUE       stop with an error unless the property has that value
 //   print NAME.PROP              print a property's value (a memo's text, a label's caption)
 //   echo TEXT ...                print a line

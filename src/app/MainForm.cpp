@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/ProjectController.h"
 #include "app/ShellControls.h"
 #include "app/SystemInfo.h"
 #include "app/UserSettings.h"
@@ -68,6 +69,7 @@ MainForm::MainForm(ui::UiServices& ui)
   WireRegistration();
   WireStacking();
   WireWavelets();
+  projects_ = std::make_unique<ProjectController>(*this);
 
   AddDump("form", [this] { return form_.toJson(); });
   AddDump("input", [this] { return inputSelection_->DumpJson(); });
@@ -209,6 +211,13 @@ void MainForm::WireRegistration() {
     return input.UseFlatfield.checked() && ws.stack.FlatWidth > 0 && !g.empty() ? &g : nullptr;
   };
   reg.AfterAutoStack = [this] { PlaceAreaOnFeatureAfterAutoStack(); };
+  // The processed picture as the reference: the button also aligns anew.
+  waveletControls.RestartAlign.OnClick = [this] {
+    if (registration_->ReferenceFromProcessed(waveletControls.ProcessImage.picture())) registration_->AlignallButtonClick();
+  };
+  aligning.UseProcessed.OnClick = [this] {
+    if (aligning.UseProcessed.checked()) registration_->ReferenceFromProcessed(waveletControls.ProcessImage.picture());
+  };
   AddDump("registration", [this] { return registration_->DumpJson(); });
 }
 
@@ -499,11 +508,16 @@ void MainForm::OpenCommandLineFile() {
   if (options_.args.size() != 1) return;
   const std::string& arg = options_.args.front();
   const std::string ext = px::LowerCase(px::ExtractFileExt(arg));
-  form_.runUserAction([&] {
-    if (ext == ".pxp" && OpenProjectFile) OpenProjectFile(arg);
-    else if (ext == ".pxl" && OpenFrameListFile) OpenFrameListFile(arg);
-    // Any other argument is ignored.
-  });
+  // Any other argument is ignored.
+  if (ext == ".pxp" || ext == ".pxl") form_.runUserAction([&] { OpenFile(arg); });
+}
+
+bool MainForm::OpenFile(const std::string& path) {
+  const std::string ext = px::LowerCase(px::ExtractFileExt(path));
+  if (ext == ".pxp" && OpenProjectFile) OpenProjectFile(path);
+  else if (ext == ".pxl" && OpenFrameListFile) OpenFrameListFile(path);
+  else return false;
+  return true;
 }
 
 void MainForm::FormClose() { StoreFormSettings(); }

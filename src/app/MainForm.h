@@ -41,6 +41,7 @@ namespace app {
 
 struct ShellControls;
 class UserSettings;
+class ProjectController;
 
 struct StartupOptions {
   std::string programPath;        // the program file
@@ -79,6 +80,8 @@ class MainForm {
   void FormShow();
   // Opens a ".pxp" project or ".pxl" frame list named as the only argument.
   void OpenCommandLineFile();
+  // Opens a ".pxp" project or ".pxl" frame list by its extension; false for any other name.
+  bool OpenFile(const std::string& path);
   // The window closes: the form-settings file is written.
   void FormClose();
 
@@ -97,6 +100,7 @@ class MainForm {
   stacking::StackingController& stacking() { return *stacking_; }
   registration::RegistrationController& registration() { return *registration_; }
   wavelets::WaveletController& wavelets() { return *wavelets_; }
+  ProjectController& projects() { return *projects_; }
 
   // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
   // join when the project loaders are built.
@@ -110,6 +114,10 @@ class MainForm {
   stacking::StackingControls& stackingControls;
   wavelets::WaveletControls& waveletControls;
   finish::FinishControls& finishControls;
+
+  frames::InputSelection& inputSelection() { return *inputSelection_; }
+  // The form-settings file in use (the program folder's, or the user's when that cannot be written).
+  const std::string& formSettingsPath() const { return formSettingsPath_; }
 
  private:
   void WireShell();
@@ -143,6 +151,7 @@ class MainForm {
   std::unique_ptr<registration::RegistrationController> registration_;
   std::unique_ptr<stacking::StackingController> stacking_;
   std::unique_ptr<wavelets::WaveletController> wavelets_;
+  std::unique_ptr<ProjectController> projects_;
 
   std::map<std::string, std::function<px::Json()>> dumps_;
   StartupOptions options_;

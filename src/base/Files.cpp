@@ -105,6 +105,17 @@ bool ForceDirectories(const std::string& path) {
 
 bool DeleteFileIfExists(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (FileExists(to) || DirectoryExists(to)) return false;
+  // Refused by the kernel when 'to' appears meanwhile, so an existing file is never replaced.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a second name, then the old one removed.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
 bool FileModificationTime(const std::string& path, std::time_t& out) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;

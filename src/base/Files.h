@@ -27,6 +27,8 @@ bool DirectoryExists(const std::string& path);
 bool IsFolderWritable(const std::string& dir);
 bool ForceDirectories(const std::string& path);  // creates missing parents; true when it exists after
 bool DeleteFileIfExists(const std::string& path);
+// Renames without ever replacing: false when 'to' exists (also if it appears meanwhile) or on error.
+bool RenameFile(const std::string& from, const std::string& to);
 bool FileModificationTime(const std::string& path, std::time_t& out);
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& dir);

@@ -357,4 +357,72 @@ void InputSelection::BitBtn10Click() {
   if (SetStackRange) SetStackRange(1);
 }
 
+void InputSelection::OpenVideo(const std::string& path) {
+  px::FlagScope lock(in_.PreviewClickLock);
+  ResetForNewInput();
+  c_.PreviewImage.setEnabled(false);
+  nav_.ForgetMarker();
+  in_.InputLoaded = true;
+  in_.SingleImage = false;
+  c_.UseFramesign.setVisible(true);
+  c_.UseFramesign.setColor(ui::colors::Green);
+  c_.CreateDarkframe.setVisible(true);
+  c_.CreateFlatfield.setVisible(true);
+  ReadVideo(path);
+  CommonTail();
+}
+
+void InputSelection::OpenStillFrames(const std::vector<std::string>& paths, InputKind kind) {
+  px::FlagScope lock(in_.PreviewClickLock);
+  ResetForNewInput();
+  c_.PreviewImage.setEnabled(false);
+  nav_.ForgetMarker();
+  in_.InputLoaded = !paths.empty();
+  in_.SingleImage = false;
+  c_.UseFramesign.setVisible(true);
+  c_.UseFramesign.setColor(ui::colors::Green);
+  c_.CreateDarkframe.setVisible(true);
+  c_.CreateFlatfield.setVisible(true);
+  if (paths.empty()) {
+    CommonTail();
+    return;
+  }
+  in_.InputKind = kind;
+  if (kind == ikFits || kind == ikTiff) {
+    if (SwitchOffResampling) SwitchOffResampling();
+    if (ShowResampling) ShowResampling(false);
+  } else if (ShowResampling) {
+    ShowResampling(true);
+  }
+  SetFrameListFileButtons(true);
+  c_.AddFramesButton.setVisible(true);
+  const char* type = kind == ikJpeg ? "JPG" : kind == ikFits ? "FIT" : kind == ikTiff ? "TIF" : "BMP";
+  s_.settings.writeString("Files", "Lasttype", type);
+  const int count = std::min(static_cast<int>(paths.size()), MaxFrames);
+  for (int i = 0; i < count; ++i) {
+    table_.fileNames[i] = paths[i];
+    s_.settings.writeString("Files", "Dir", px::ExtractFileDir(paths[i]));
+  }
+  const std::string& first = table_.fileNames[0];
+  in_.InputDir = px::ExtractFileDir(first);
+  c_.DirectoryListBox1.setText(in_.InputDir);
+  f_.setCaption(StillCaption(first));
+  in_.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(first), "");
+  source_.ReadStillFrame(first, kind);
+  const ui::Bitmap24& pic = source_.preview();
+  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
+  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
+  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) {
+    s_.ui.showMessage("BMP or JPEG too large  !!!!");
+    in_.ImageWidth = in_.FrameWidth = std::min(in_.ImageWidth, MaxImageSide);
+    in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
+  }
+  in_.FrameCount = static_cast<int>(paths.size());
+  if (in_.FrameCount == 1) {
+    SingleStillFrame();
+    return;
+  }
+  CommonTail();
+}
+
 }  // namespace frames

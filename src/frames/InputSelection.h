@@ -58,6 +58,12 @@ class InputSelection {
   void DropFiles(const std::vector<std::string>& files);
   void BitBtn10Click();  // "Empty List"
 
+  // Opening an input without a dialog (projects, frame lists): a video by its path, or still
+  // frames by their full paths in frame order (one path: a single frame). The files must have
+  // been checked; reader errors propagate.
+  void OpenVideo(const std::string& path);
+  void OpenStillFrames(const std::vector<std::string>& paths, InputKind kind);
+
   // The window caption of the current still input for `path`.
   std::string StillCaption(const std::string& path) const;
   // The input state, caption and frame list for the batch tool ("input").

@@ -136,6 +136,39 @@ void RegistrationController::CalculateReferenceFFT() {
   }
 }
 
+bool RegistrationController::ReferenceFromProcessed(const ui::Bitmap24& processed) {
+  const auto& in = x_.input;
+  if (runActive_ || in.AlignPass || in.StackPass || !in.InputLoaded || st_.WorkStatus < wsFeatureSet) return false;
+  if (processed.width() != in.ImageWidth || processed.height() != in.ImageHeight) {
+    s_.ui.messageBox("The processed image is " + std::to_string(processed.width()) + "x" +
+                         std::to_string(processed.height()) + " pixels, the frames " + std::to_string(in.ImageWidth) +
+                         "x" + std::to_string(in.ImageHeight) + ": it cannot be the alignment reference",
+                     ui::MsgKind::Warning, ui::ButtonsOK);
+    return false;
+  }
+  st_.WorkStatus = wsFeatureSet;
+  ShowPage("AligningPage");
+  if (c_.ShowFFTbox.checked()) c_.FFTWindow.setVisible(true);
+  if (c_.Showgraphbox.checked()) c_.Propertywindow.setVisible(true);
+  for (const char* w : {"HLSWindow", "GammaWindow", "HistoWindow", "FilterWindow"})
+    if (auto* win = s_.form.find(w)) win->setVisible(false);
+  ui::Bitmap24& fftPic = c_.FFTImage.picture();
+  fftPic.fill(ui::colors::White);
+  ui::Canvas fc(fftPic);
+  fc.textOut(fftPic.width() / 2 - 40, fftPic.height() / 2 - 16, " Not defined ");
+  c_.FFTImage.invalidate();
+  st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
+  c_.ShowFFTbox.setChecked(true);
+  c_.Showgraphbox.setChecked(true);
+  x_.source.preview().assign(processed);
+  x_.source.ShowPreview();
+  const int n = Box();
+  st_.BoxX = st_.HotX - n / 2;
+  st_.BoxY = st_.HotY - n / 2;
+  CalculateReferenceFFT();
+  return true;
+}
+
 // The feature marker: a circle of radius 15, four ticks from 15 to 5 pixels off the centre
 // and the box (corners at +-h, or from the box corner for the reference).
 void RegistrationController::DrawMarker(ui::Bitmap24& pic, int cx, int cy, int n, bool centred) {

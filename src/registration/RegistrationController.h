@@ -69,6 +69,10 @@ class RegistrationController {
   // Reference feature.
   void PreviewImageMouseDown(int x, int y);
   void CalculateReferenceFFT();
+  // The processed picture as the reference ("Re-align with processed", "Use Processed"); the
+  // feature point and box size stay. False, with a message, when the picture is not of the
+  // frames' size (a resampled or drizzled stack), since the box would land elsewhere.
+  bool ReferenceFromProcessed(const ui::Bitmap24& processed);
   void Alignonebuttonclick();  // "Recalc FFT"
   void FFTsizeGroupClick();
   void FFTFilterClick();

@@ -54,6 +54,9 @@ class UiServices {
   virtual DialogResult messageBox(const std::string& text, MsgKind kind, MsgButtons buttons) = 0;
   void showMessage(const std::string& text) { messageBox(text, MsgKind::Information, ButtonsOK); }
   void showError(const std::string& text) { messageBox(text, MsgKind::Error, ButtonsOK); }
+  bool askYesNo(const std::string& text, MsgKind kind = MsgKind::Warning) {
+    return messageBox(text, kind, ButtonsYesNo) == DialogResult::Yes;
+  }
 
   virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
 

@@ -15,7 +15,7 @@
 namespace {
 
 void Usage() {
-  std::cerr << "usage: pelinoxa-batch --script FILE [--settings FILE] [--timings] [PROJECT.pxp|LIST.pxl]\n"
+  std::cerr << "usage: pelinoxa-batch --script FILE [--settings FILE] [--timings] [--open] [PROJECT.pxp|LIST.pxl]\n"
                "  Runs the program without a window, one script command a line.\n";
 }
 
@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     if (a == "--script" && i + 1 < argc) script = argv[++i];
     else if (a == "--settings" && i + 1 < argc) settings = argv[++i];
     else if (a == "--timings") timings = true;
+    else if (a == "--open" && i + 1 < argc) args = {argv[++i]};
     else if (a == "-h" || a == "--help") {
       Usage();
       return 0;
