@@ -213,6 +213,10 @@ void BatchScript::RunLine(const std::string& line) {
   } else if (cmd == "picture") {
     Need(a, 3, "picture NAME FILE.bmp");
     ui::SaveBmpFile(Resolve(a[2]), f.get<ui::Image>(a[1]).picture());
+  } else if (cmd == "clipboard") {
+    Need(a, 2, "clipboard FILE.bmp");
+    if (ui_.clipboard.empty()) throw PelinoxaError("The clipboard holds no picture");
+    ui::SaveBmpFile(Resolve(a[1]), ui_.clipboard);
   } else if (cmd == "check") {
     Need(a, 3, "check NAME INDEX");
     f.get<ui::CheckList>(a[1]).userToggleCheck(ParseInt(a[2], "INDEX"));
