@@ -54,8 +54,10 @@ struct Sampler {
 
 Sampler MakeSampler(const formats::TTIFFBitMap& src, int W, int H, double angle) {
   const double a = NormalisedAngle(angle);
-  const float theta = static_cast<float>(-a * M_PI / 180);
-  return Sampler{src, W, H, W * 0.5f, H * 0.5f, std::sin(theta), std::cos(theta), a != 0};
+  // Quarter turns come out exact (cos 90 would otherwise leave a 1e-8 blend of neighbours).
+  const double theta = -a * M_PI / 180;
+  auto snap = [](double v) { return static_cast<float>(std::fabs(v) < 1e-9 ? 0.0 : v); };
+  return Sampler{src, W, H, W * 0.5f, H * 0.5f, snap(std::sin(theta)), snap(std::cos(theta)), a != 0};
 }
 
 struct Adjust {

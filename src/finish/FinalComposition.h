@@ -53,10 +53,11 @@ void SampleHslCurve(TBSpline& s, HslCurveTable& table);
 bool DragHslPoint(TBSpline& s, float x, float y);
 void DrawHslGraph(ui::Bitmap24& graph, TBSpline& s);
 
-// Crop rectangle in final-image pixels (right and bottom exclusive); left = -1 means none.
+// Crop rectangle in final-image pixels (right and bottom exclusive); all four -1 means none.
+// A rectangle drawn partly outside the picture is clamped into it.
 struct CropRect {
   int left = -1, top = -1, right = -1, bottom = -1;
-  bool none() const { return left < 0 || right < 0; }
+  bool none() const { return left == -1 && top == -1 && right == -1 && bottom == -1; }
 };
 // Orders the corners and clamps into W x H; an empty result is "none".
 CropRect NormaliseCrop(CropRect r, int W, int H);
