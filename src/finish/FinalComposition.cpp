@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 #include "base/Numbers.h"
 #include "ui/Canvas.h"
@@ -9,6 +11,12 @@
 namespace finish {
 
 namespace {
+
+// Round half to even without a library call (the default rounding mode; |v| < 2^51).
+inline int RoundEven(double v) {
+  constexpr double kMagic = 6755399441055744.0;  // 1.5 x 2^52
+  return static_cast<int>((v + kMagic) - kMagic);
+}
 
 double NormalisedAngle(double a) {
   if (!std::isfinite(a)) return 0;
@@ -24,7 +32,7 @@ struct Sampler {
   bool rotate;
 
   // false: outside (black).
-  bool sample(int x, int y, float& r, float& g, float& b) const {
+  inline bool sample(int x, int y, float& r, float& g, float& b) const {
     if (!rotate) {
       const uint16_t* p = src.row16(y) + 3 * x;
       r = p[0] / 256.0f;
@@ -64,7 +72,7 @@ struct Adjust {
   const FinalSettings& s;
   // Applies the sliders and curves to H (degrees), S (0 … 255), V (0 … 255).
   void apply(double& h, double& sat, double& v) const {
-    const int idx = std::clamp(static_cast<int>(std::nearbyint(h * 10)), 0, 3600);
+    const int idx = std::clamp(RoundEven(h * 10), 0, 3600);
     const double hAdj = s.hue + (s.hueCurve ? 2.0 * (*s.hueCurve)[idx] : 0.0);
     const double sAdj = s.saturation + (s.saturationCurve ? 2.0 * (*s.saturationCurve)[idx] : 0.0);
     const double vAdj = s.lightness + (s.lightnessCurve ? 2.0 * (*s.lightnessCurve)[idx] : 0.0);
@@ -76,7 +84,8 @@ struct Adjust {
 
 }  // namespace
 
-Hsv RgbToHsv(double r, double g, double b) {
+namespace {
+inline Hsv RgbToHsvInline(double r, double g, double b) {
   Hsv o;
   const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
   o.v = mx;
@@ -90,7 +99,7 @@ Hsv RgbToHsv(double r, double g, double b) {
   return o;
 }
 
-void HsvToRgb8(int h, int s, int v, unsigned char& r, unsigned char& g, unsigned char& b) {
+inline void HsvToRgb8Inline(int h, int s, int v, unsigned char& r, unsigned char& g, unsigned char& b) {
   if (s == 0) {
     r = g = b = static_cast<unsigned char>(v);
     return;
@@ -112,6 +121,28 @@ void HsvToRgb8(int h, int s, int v, unsigned char& r, unsigned char& g, unsigned
   r = static_cast<unsigned char>(std::clamp(R, 0, 255));
   g = static_cast<unsigned char>(std::clamp(G, 0, 255));
   b = static_cast<unsigned char>(std::clamp(B, 0, 255));
+}
+
+// Rows [y0, y1) on `workers` threads (the calling one included); each gets its index.
+void ForRowBands(int H, const std::function<void(int y0, int y1, int worker)>& fn, int workers) {
+  workers = std::clamp(workers, 1, std::max(1, H / 64));
+  if (workers == 1) {
+    fn(0, H, 0);
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (int w = 1; w < workers; ++w) pool.emplace_back(fn, H * w / workers, H * (w + 1) / workers, w);
+  fn(0, H / workers, 0);
+  for (auto& t : pool) t.join();
+}
+
+int Workers() { return static_cast<int>(std::min(4u, std::max(1u, std::thread::hardware_concurrency()))); }
+}  // namespace
+
+Hsv RgbToHsv(double r, double g, double b) { return RgbToHsvInline(r, g, b); }
+
+void HsvToRgb8(int h, int s, int v, unsigned char& r, unsigned char& g, unsigned char& b) {
+  HsvToRgb8Inline(h, s, v, r, g, b);
 }
 
 void HsvToRgbF(double h, double s, double v, double& r, double& g, double& b) {
@@ -142,23 +173,33 @@ void ComposeFinal8(const formats::TTIFFBitMap& out48, int W, int H, const FinalS
   unflipped.setSize(W, H);
   const Sampler smp = MakeSampler(out48, W, H, s.angle);
   const Adjust adj{s};
-  for (int y = 0; y < H; ++y) {
-    uint8_t* row = unflipped.row(y);
-    for (int x = 0; x < W; ++x) {
-      float R = 0, G = 0, B = 0;
-      smp.sample(x, y, R, G, B);
-      Hsv c = RgbToHsv(R, G, B);
-      if (c.v > 100) ++hueHist[static_cast<int>(std::nearbyint(c.h))];
-      c.s *= 255;
-      adj.apply(c.h, c.s, c.v);
-      unsigned char r8, g8, b8;
-      HsvToRgb8(static_cast<int>(std::nearbyint(c.h)), static_cast<int>(std::nearbyint(c.s)),
-                static_cast<int>(std::nearbyint(c.v)), r8, g8, b8);
-      row[3 * x] = b8;
-      row[3 * x + 1] = g8;
-      row[3 * x + 2] = r8;
-    }
-  }
+  // Bands of rows on the cores; each counts its own hue histogram (sums are order-free).
+  const int workers = Workers();
+  std::vector<HueCounts> parts(workers, HueCounts{});
+  ForRowBands(
+      H,
+      [&](int y0, int y1, int worker) {
+        HueCounts& hh = parts[worker];
+        for (int y = y0; y < y1; ++y) {
+          uint8_t* row = unflipped.row(y);
+          for (int x = 0; x < W; ++x) {
+            float R = 0, G = 0, B = 0;
+            smp.sample(x, y, R, G, B);
+            Hsv c = RgbToHsvInline(R, G, B);
+            if (c.v > 100) ++hh[RoundEven(c.h)];
+            c.s *= 255;
+            adj.apply(c.h, c.s, c.v);
+            unsigned char r8, g8, b8;
+            HsvToRgb8Inline(RoundEven(c.h), RoundEven(c.s), RoundEven(c.v), r8, g8, b8);
+            row[3 * x] = b8;
+            row[3 * x + 1] = g8;
+            row[3 * x + 2] = r8;
+          }
+        }
+      },
+      workers);
+  for (const HueCounts& p : parts)
+    for (int i = 0; i <= 360; ++i) hueHist[i] += p[i];
   shown.assign(unflipped);
   FlipPicture(shown, s.flipX, s.flipY);
 }
@@ -171,24 +212,29 @@ void ComposeFinal16(const formats::TTIFFBitMap& out48, int W, int H, const Final
   const Sampler smp = MakeSampler(out48, W, H, s.angle);
   const Adjust adj{s};
   const double outScale = smp.rotate ? 256 : 255;
-  for (int y = 0; y < H; ++y) {
-    const int ty = s.flipY ? H - 1 - y : y;
-    uint16_t* row = result.row16(ty);
-    for (int x = 0; x < W; ++x) {
-      float R = 0, G = 0, B = 0;
-      smp.sample(x, y, R, G, B);
-      Hsv c = RgbToHsv(R + 0.01, G, B);
-      c.s *= 255;
-      adj.apply(c.h, c.s, c.v);
-      double r, g, b;
-      HsvToRgbF(c.h, c.s / 255, c.v, r, g, b);
-      const int tx = s.flipX ? W - 1 - x : x;
-      uint16_t* p = row + 3 * tx;
-      p[0] = static_cast<uint16_t>(std::clamp(std::nearbyint(r * outScale), 0.0, 65535.0));
-      p[1] = static_cast<uint16_t>(std::clamp(std::nearbyint(g * outScale), 0.0, 65535.0));
-      p[2] = static_cast<uint16_t>(std::clamp(std::nearbyint(b * outScale), 0.0, 65535.0));
-    }
-  }
+  ForRowBands(
+      H,
+      [&](int y0, int y1, int) {
+        for (int y = y0; y < y1; ++y) {
+          const int ty = s.flipY ? H - 1 - y : y;
+          uint16_t* row = result.row16(ty);
+          for (int x = 0; x < W; ++x) {
+            float R = 0, G = 0, B = 0;
+            smp.sample(x, y, R, G, B);
+            Hsv c = RgbToHsvInline(R + 0.01, G, B);
+            c.s *= 255;
+            adj.apply(c.h, c.s, c.v);
+            double r, g, b;
+            HsvToRgbF(c.h, c.s / 255, c.v, r, g, b);
+            const int tx = s.flipX ? W - 1 - x : x;
+            uint16_t* p = row + 3 * tx;
+            p[0] = static_cast<uint16_t>(std::clamp(RoundEven(r * outScale), 0, 65535));
+            p[1] = static_cast<uint16_t>(std::clamp(RoundEven(g * outScale), 0, 65535));
+            p[2] = static_cast<uint16_t>(std::clamp(RoundEven(b * outScale), 0, 65535));
+          }
+        }
+      },
+      Workers());
   result.has16Bit = true;
   result.bitsPerPixel = 48;
 }
