@@ -1,5 +1,7 @@
 // Saving the final picture (BMP, JPEG, 16-bit FITS per colour, 48-bit TIFF), the clipboard,
 // and the "Resized image" window.
+#include <algorithm>
+
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
@@ -87,7 +89,19 @@ void FinalController::BitBtn8Click() {
         if (mayWrite(base + ".tif")) {
           formats::TTIFFBitMap tif;
           ComposeFinal16(out, width(), height(), Settings(), tif);
-          tif.SaveTiff(base + ".tif", 48, false);
+          // "Use crop" cuts the 16-bit picture too, like the 8-bit ones.
+          const CropRect r = NormaliseCrop(crop_, tif.width48(), tif.height48());
+          if (c_.Cropping.checked() && !r.none()) {
+            formats::TTIFFBitMap cut;
+            cut.Allocate48(r.right - r.left, r.bottom - r.top);
+            for (int y = r.top; y < r.bottom; ++y)
+              std::copy_n(tif.row16(y) + 3 * r.left, 3 * (r.right - r.left), cut.row16(y - r.top));
+            cut.has16Bit = true;
+            cut.bitsPerPixel = 48;
+            cut.SaveTiff(base + ".tif", 48, false);
+          } else {
+            tif.SaveTiff(base + ".tif", 48, false);
+          }
         }
         break;
       default:

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "base/Files.h"
 #include "base/Json.h"
@@ -64,7 +65,11 @@ TEST(FinalScript, LevelsGammaRotationCropSavedAndReadBack) {
                                             "mouse RotateImage move 120 90 left held\n"
                                             "mouse RotateImage up 150 120 left\n"
                                             "dump final f.json\n"
+                                            "click Cropping\n"
                                             "dialog out/final filter=4\n"
+                                            "click BitBtn8\n"
+                                            "click Cropping\n"
+                                            "dialog out/cropped filter=4\n"
                                             "click BitBtn8\n"
                                             "dialog out/final.jpg filter=2\n"
                                             "click BitBtn8\n"
@@ -123,6 +128,8 @@ TEST(FinalScript, LevelsGammaRotationCropSavedAndReadBack) {
     EXPECT_NE(info.find("Image Width: 300 Image Length: 200"), std::string::npos) << info;
     EXPECT_NE(info.find("Bits/Sample: 16"), std::string::npos) << info;
     EXPECT_NE(info.find("Samples/Pixel: 3"), std::string::npos) << info;
+    pxtest::Run("tiffinfo " + dir.file("out/cropped.tif"), &info);
+    EXPECT_NE(info.find("Image Width: 100 Image Length: 80"), std::string::npos) << info;
   }
   const std::string magick = pxtest::ImageMagick();
   if (!magick.empty()) {
@@ -141,6 +148,17 @@ TEST(FinalScript, LevelsGammaRotationCropSavedAndReadBack) {
     ASSERT_EQ(std::sscanf(last.c_str(), "%d %d", &g16, &corner), 2) << v;
     EXPECT_NEAR(g16 / 256.0, full.pixel(150, 100).g, 1.5);
     EXPECT_LE(corner, 3);  // black, but for the 0.01 added to red before the HSV conversion
+    // The cropped 16-bit picture holds exactly the rectangle of the full one.
+    std::string c;
+    ASSERT_EQ(pxtest::Run(magick + " " + dir.file("out/final.tif") + " -crop 100x80+50+40 +repage -depth 16 rgb:" +
+                              dir.file("a.raw") + " && " + magick + " " + dir.file("out/cropped.tif") +
+                              " -depth 16 rgb:" + dir.file("b.raw"),
+                          &c),
+              0)
+        << c;
+    const auto ra = pxtest::ReadBytes(dir.file("a.raw")), rb = pxtest::ReadBytes(dir.file("b.raw"));
+    EXPECT_EQ(ra.size(), 100u * 80 * 6);
+    EXPECT_TRUE(ra == rb);
   }
   const std::string py = pxtest::PythonWithAstropy();
   if (!py.empty()) {
