@@ -338,8 +338,7 @@ void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
 // The later stages' part of "Select input": feature, levels, graphs, offsets, crop.
 void MainForm::ResetStagesForNewInput() {
   registration_->ResetForNewInput();
-  ws.tone.LevelLow = 0;
-  ws.tone.LevelHigh = 255;
+  tone_->ResetForNewInput();
   ws.area.left = ws.area.top = 0;
   wavelets_->ResetForNewInput();
   final_->ResetForNewInput();

@@ -83,6 +83,11 @@ void ToneController::Button5Click() {
   recombine();
 }
 
+void ToneController::ResetForNewInput() {
+  ResetLevels(t_);
+  PlaceMarkers();
+}
+
 void ToneController::BalanceChange() {
   t_.ChannelGainR = static_cast<float>(c_.Rbalance.value());
   t_.ChannelGainG = static_cast<float>(c_.Gbalance.value());

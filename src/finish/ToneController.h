@@ -25,6 +25,9 @@ class ToneController {
   void HistoResetClick();
   void Button5Click();   // "Set Zero"
   void BalanceChange();
+  // A new input: levels 0 … 255 with the previous levels and markers to match (a stretch
+  // afterwards starts from the full range, not from the last input's).
+  void ResetForNewInput();
 
   // Gamma window.
   void StartupCurve();  // the default curve drawn (start-up)

@@ -111,8 +111,11 @@ TEST_F(FinalPageTest, HslCurvesFlipsAndReset) {
   EXPECT_EQ(shown(), expect);
 }
 
-TEST_F(FinalPageTest, CropDrawnThenForgottenByANewInput) {
+TEST_F(FinalPageTest, CropAndStretchForgottenByANewInput) {
   OpenStill();
+  mf->ws.tone.LowMarker = 65;
+  get<ui::Button>("BitBtn3").userClick();
+  EXPECT_FLOAT_EQ(mf->ws.tone.PrevLevelLow, 51);
   EnterFinal();
   ui::MouseEvent e;
   e.x = 100;
@@ -132,6 +135,10 @@ TEST_F(FinalPageTest, CropDrawnThenForgottenByANewInput) {
   EXPECT_EQ(ui.clipboard.height(), 60);
   OpenStill();
   EXPECT_TRUE(mf->final().Crop().none());
+  // The levels start again from the full range: a later stretch does not jump.
+  EXPECT_FLOAT_EQ(mf->ws.tone.LevelLow, 0);
+  EXPECT_FLOAT_EQ(mf->ws.tone.PrevLevelLow, 0);
+  EXPECT_FLOAT_EQ(mf->ws.tone.PrevLevelHigh, 255);
   EXPECT_FALSE(get<ui::CheckBox>("Cropping").checked());
 }
 
