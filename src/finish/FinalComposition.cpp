@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "base/Numbers.h"
@@ -68,17 +69,22 @@ Sampler MakeSampler(const formats::TTIFFBitMap& src, int W, int H, double angle)
   return Sampler{src, W, H, W * 0.5f, H * 0.5f, snap(std::sin(theta)), snap(std::cos(theta)), a != 0};
 }
 
+// The sliders and curves folded into one table per quantity, indexed by Round(hue x 10).
 struct Adjust {
-  const FinalSettings& s;
-  // Applies the sliders and curves to H (degrees), S (0 … 255), V (0 … 255).
-  void apply(double& h, double& sat, double& v) const {
+  std::array<float, 3601> hue, sat, val;
+  explicit Adjust(const FinalSettings& s) {
+    for (int i = 0; i <= 3600; ++i) {
+      hue[i] = static_cast<float>(s.hue + (s.hueCurve ? 2.0 * (*s.hueCurve)[i] : 0.0));
+      sat[i] = static_cast<float>(s.saturation + (s.saturationCurve ? 2.0 * (*s.saturationCurve)[i] : 0.0));
+      val[i] = static_cast<float>(s.lightness + (s.lightnessCurve ? 2.0 * (*s.lightnessCurve)[i] : 0.0));
+    }
+  }
+  // H in degrees, S and V on 0 … 255.
+  void apply(double& h, double& s, double& v) const {
     const int idx = std::clamp(RoundEven(h * 10), 0, 3600);
-    const double hAdj = s.hue + (s.hueCurve ? 2.0 * (*s.hueCurve)[idx] : 0.0);
-    const double sAdj = s.saturation + (s.saturationCurve ? 2.0 * (*s.saturationCurve)[idx] : 0.0);
-    const double vAdj = s.lightness + (s.lightnessCurve ? 2.0 * (*s.lightnessCurve)[idx] : 0.0);
-    h = std::clamp(h + hAdj, 0.0, 360.0);
-    sat = std::clamp(sat + sAdj, 0.0, 255.0);
-    v = std::clamp(v + vAdj, 0.0, 255.0);
+    h = std::clamp(h + hue[idx], 0.0, 360.0);
+    s = std::clamp(s + sat[idx], 0.0, 255.0);
+    v = std::clamp(v + val[idx], 0.0, 255.0);
   }
 };
 
@@ -91,10 +97,10 @@ inline Hsv RgbToHsvInline(double r, double g, double b) {
   o.v = mx;
   o.s = mx > 0 ? (mx - mn) / mx : 0;
   if (o.s == 0) return o;
-  const double d = mx - mn;
-  if (r == mx) o.h = (g - b) * 60 / d;
-  else if (g == mx) o.h = (b - r) * 60 / d + 120;
-  else o.h = (r - g) * 60 / d + 240;
+  const double k = 60 / (mx - mn);
+  if (r == mx) o.h = (g - b) * k;
+  else if (g == mx) o.h = (b - r) * k + 120;
+  else o.h = (r - g) * k + 240;
   if (o.h < 0) o.h += 360;
   return o;
 }
@@ -172,7 +178,8 @@ void ComposeFinal8(const formats::TTIFFBitMap& out48, int W, int H, const FinalS
   H = std::max(0, std::min(H, out48.height48()));
   unflipped.setSize(W, H);
   const Sampler smp = MakeSampler(out48, W, H, s.angle);
-  const Adjust adj{s};
+  const auto adjOwned = std::make_unique<Adjust>(s);
+  const Adjust& adj = *adjOwned;
   // Bands of rows on the cores; each counts its own hue histogram (sums are order-free).
   const int workers = Workers();
   std::vector<HueCounts> parts(workers, HueCounts{});
@@ -210,7 +217,8 @@ void ComposeFinal16(const formats::TTIFFBitMap& out48, int W, int H, const Final
   H = std::max(0, std::min(H, out48.height48()));
   result.Allocate48(W, H);
   const Sampler smp = MakeSampler(out48, W, H, s.angle);
-  const Adjust adj{s};
+  const auto adjOwned = std::make_unique<Adjust>(s);
+  const Adjust& adj = *adjOwned;
   const double outScale = smp.rotate ? 256 : 255;
   ForRowBands(
       H,
