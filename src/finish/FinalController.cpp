@@ -172,9 +172,12 @@ void FinalController::DrawCropOutline() {
 }
 
 void FinalController::RotateImageMouseDown(const ui::MouseEvent& e) {
-  if (outlineDrawn_) DrawCropOutline();
-  crop_ = {e.x, e.y, e.x, e.y};
+  // A left press starts a new rectangle; a right press only picks the hue below.
   cropping_ = e.button == ui::MouseButton::Left;
+  if (cropping_) {
+    if (outlineDrawn_) DrawCropOutline();
+    crop_ = {e.x, e.y, e.x, e.y};
+  }
   const auto& out = d_.planes.OutputBitmap48;
   if (c_.HLSWindow.visible() && e.x >= 0 && e.y >= 0 && e.x < width() && e.y < height() &&
       c_.RxSpinEdit4.value() == 0 && out.has16Bit && e.x < out.width48() && e.y < out.height48()) {
@@ -206,7 +209,10 @@ void FinalController::RotateImageMouseUp(const ui::MouseEvent& e) {
   crop_.bottom = e.y;
   // Corners ordered and kept inside the picture; a rectangle without area is none.
   crop_ = NormaliseCrop(crop_, c_.RotateImage.picture().width(), c_.RotateImage.picture().height());
-  if (crop_.none()) return;
+  if (crop_.none()) {  // a click without a drag: no rectangle to crop to
+    c_.Cropping.setChecked(false);
+    return;
+  }
   DrawCropOutline();
   c_.Cropping.setVisible(true);
   c_.Cropping.setChecked(true);

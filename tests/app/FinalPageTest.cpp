@@ -133,6 +133,17 @@ TEST_F(FinalPageTest, CropAndStretchForgottenByANewInput) {
   EXPECT_EQ(mf->final().FinalPictureForSaving().width(), 80);
   get<ui::Button>("BitBtn9").userClick();
   EXPECT_EQ(ui.clipboard.height(), 60);
+  // A right click keeps the rectangle; a left click without a drag leaves none, "Use crop" off.
+  e.button = ui::MouseButton::Right;
+  get<ui::Image>("RotateImage").userMouse(ui::MouseAction::Down, e);
+  get<ui::Image>("RotateImage").userMouse(ui::MouseAction::Up, e);
+  EXPECT_EQ(mf->final().Crop().right, 100);
+  e.button = ui::MouseButton::Left;
+  get<ui::Image>("RotateImage").userMouse(ui::MouseAction::Down, e);
+  get<ui::Image>("RotateImage").userMouse(ui::MouseAction::Up, e);
+  EXPECT_TRUE(mf->final().Crop().none());
+  EXPECT_FALSE(get<ui::CheckBox>("Cropping").checked());
+  EXPECT_EQ(mf->final().FinalPictureForSaving().width(), 120);
   OpenStill();
   EXPECT_TRUE(mf->final().Crop().none());
   // The levels start again from the full range: a later stretch does not jump.
