@@ -294,6 +294,12 @@ void MainForm::WireFinish() {
     if (stackingControls.Drizzle2.checked()) return 1.0;
     return aligning.Resampled.checked() ? std::clamp(aligning.ResampleSpin.value(), 1.0, 4.0) : 1.0;
   };
+  // "Original": the source size, or the expanded stack's.
+  final_->OriginalSize = [this] {
+    if (stackingControls.Expandstack.checked() && ws.stack.ExpandedWidth > 0)
+      return std::pair<int, int>{ws.stack.ExpandedWidth, ws.stack.ExpandedHeight};
+    return std::pair<int, int>{ws.input.SourceWidth, ws.input.SourceHeight};
+  };
   AddDump("final", [this] {
     px::Json j = px::Json::object();
     const auto& t = ws.tone;

@@ -153,4 +153,32 @@ TEST_F(FinalPageTest, CropAndStretchForgottenByANewInput) {
   EXPECT_FALSE(get<ui::CheckBox>("Cropping").checked());
 }
 
+TEST_F(FinalPageTest, ResizedWindowZoomOriginalFitAndSave) {
+  OpenStill();
+  EnterFinal();
+  get<ui::Button>("ShrinkFinal").userClick();  // 100 %
+  auto& win = get<ui::ToolWindow>("Shrinkview");
+  const ui::Bitmap24& pic = get<ui::Image>("ShrinkImage").picture();
+  EXPECT_TRUE(win.visible());
+  EXPECT_NE(pic, shown());  // B-Spline smooths even at 1:1
+  get<ui::ComboBox>("Filters").userSelect(2);  // Lanczos: 1 at 0, 0 at the other integers
+  EXPECT_EQ(pic, shown());
+  get<ui::ComboBox>("ComboBox1").userSelect(0);  // 200 %
+  EXPECT_EQ(pic.width(), 240);
+  EXPECT_EQ(pic.height(), 160);
+  EXPECT_EQ(win.width(), 440);
+  EXPECT_EQ(win.height(), 390);  // 160 + 24, at least 390
+  EXPECT_EQ(get<ui::Label>("Imagesize").caption(), "Imagesize: 240x160");
+  // The user makes the window 300 x 124: the picture fits 100 x 100 keeping 3:2 -> 100 x 67.
+  win.userResize(300, 124);
+  EXPECT_EQ(pic.width(), 100);
+  EXPECT_EQ(pic.height(), 67);
+  get<ui::Button>("Shrinktooriginal").userClick();
+  EXPECT_EQ(pic.width(), 120);
+  EXPECT_EQ(pic.height(), 80);
+  ui.queueDialog({dir.file("small.jpg")}, 2);
+  get<ui::Button>("SaveShrink").userClick();
+  EXPECT_TRUE(px::FileExists(dir.file("small.jpg")));
+}
+
 }  // namespace
