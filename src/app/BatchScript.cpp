@@ -271,6 +271,11 @@ const std::vector<BatchScript::Command>& BatchScript::Commands() {
          for (size_t i = 1; i < a.size(); ++i) files.push_back(b.Resolve(a[i]));
          b.mf_.form().userDropFiles(files);
        }},
+      {"clipboard", 2, "clipboard FILE.bmp",
+       [](BatchScript& b, const Args& a) {
+         if (b.ui_.clipboard.empty()) throw PelinoxaError("The clipboard holds no picture");
+         ui::SaveBmpFile(b.Resolve(a[1]), b.ui_.clipboard);
+       }},
       {"open", 2, "open FILE.pxp|FILE.pxl",
        [](BatchScript& b, const Args& a) {
          const std::string path = b.Resolve(a[1]);

@@ -16,6 +16,7 @@
 //   page N                       make work page N active (1 "Input" ... 5 "Final", 6 info)
 //   dump WHAT FILE               named state as JSON (FILE "-" = standard output)
 //   picture NAME FILE.bmp        save a control's picture
+//   clipboard FILE.bmp           save the picture put on the clipboard ("Clipboard")
 // and also:
 //   check NAME INDEX             toggle the check mark of a check-list item
 //   select NAME INDEX [ctrl] [shift]   click a check-list item with modifiers

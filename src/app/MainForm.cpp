@@ -7,7 +7,9 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
+#include "finish/FinalController.h"
 #include "finish/FinishControls.h"
+#include "finish/ToneController.h"
 #include "frames/FrameNavigation.h"
 #include "frames/FrameSource.h"
 #include "frames/InputSelection.h"
@@ -70,6 +72,7 @@ MainForm::MainForm(ui::UiServices& ui)
   WireStacking();
   WireWavelets();
   projects_ = std::make_unique<ProjectController>(*this);
+  WireFinish();
 
   AddDump("form", [this] { return form_.toJson(); });
   AddDump("input", [this] { return inputSelection_->DumpJson(); });
@@ -221,6 +224,54 @@ void MainForm::WireRegistration() {
   AddDump("registration", [this] { return registration_->DumpJson(); });
 }
 
+// The tone windows and the Final page: the display pass recombines, and its end redraws the
+// histogram and the resized view.
+void MainForm::WireFinish() {
+  tone_ = std::make_unique<finish::ToneController>(services_, finishControls, ws.tone);
+  final_ = std::make_unique<finish::FinalController>(
+      services_, finishControls,
+      finish::FinalDeps{ws.input, ws.planes, input, waveletControls.ProcessImage, stackingControls.SaveSub,
+                        stackingControls.Subdirname});
+  tone_->Recombine = [this] { wavelets_->RxSlider3Changed(); };
+  tone_->Histograms = [this] { return &ws.wavelet.Hist; };
+  wavelets_->AfterDisplay = [this] {
+    if (waveletControls.Histowin.checked()) tone_->DrawHistogram();
+    if (finishControls.Shrinkview.visible() && form_.activePage() == &shell.WaveletPage) final_->RefreshResized();
+  };
+  final_->FinalPageActive = [this] { return form_.activePage() != &shell.WaveletPage; };
+  final_->ResampleFactor = [this] {
+    if (stackingControls.Drizzle2.checked()) return 1.0;
+    return aligning.Resampled.checked() ? std::clamp(aligning.ResampleSpin.value(), 1.0, 4.0) : 1.0;
+  };
+  // "Original": the source size, or the expanded stack's.
+  final_->OriginalSize = [this] {
+    if (stackingControls.Expandstack.checked() && ws.stack.ExpandedWidth > 0)
+      return std::pair<int, int>{ws.stack.ExpandedWidth, ws.stack.ExpandedHeight};
+    return std::pair<int, int>{ws.input.SourceWidth, ws.input.SourceHeight};
+  };
+  AddDump("final", [this] {
+    px::Json j = px::Json::object();
+    const auto& t = ws.tone;
+    j["LevelLow"] = t.LevelLow;
+    j["LevelHigh"] = t.LevelHigh;
+    j["PrevLevelLow"] = t.PrevLevelLow;
+    j["PrevLevelHigh"] = t.PrevLevelHigh;
+    j["LowMarker"] = t.LowMarker;
+    j["HighMarker"] = t.HighMarker;
+    j["HistogramScale"] = t.HistogramScale;
+    px::Json curve = px::Json::array();
+    for (int i : {0, 250, 500, 750, 1000}) curve.push(t.DisplayCurve[i]);
+    j["DisplayCurve0_250_500_750_1000"] = curve;
+    const auto& c = final_->Crop();
+    px::Json crop = px::Json::array();
+    for (int v : {c.left, c.top, c.right, c.bottom}) crop.push(v);
+    j["CropRect"] = crop;
+    j["FinalWidth"] = finishControls.RotateImage.picture().width();
+    j["FinalHeight"] = finishControls.RotateImage.picture().height();
+    return j;
+  });
+}
+
 // "Align && stack" ends on the Wavelet Processing page with the processing area centred on the
 // feature, in stack coordinates (scaled like the stack), kept inside the stack.
 void MainForm::PlaceAreaOnFeatureAfterAutoStack() {
@@ -255,16 +306,19 @@ void MainForm::ResetStagesForNewInput() {
     page->setVisible(false);
 
   registration_->ResetForNewInput();
-  ws.tone.LevelLow = 0;
-  ws.tone.LevelHigh = 255;
+  tone_->ResetForNewInput();
   ws.area.left = ws.area.top = 0;
   wavelets_->ResetForNewInput();
+  final_->ResetForNewInput();
 }
 
 void MainForm::PageChange() {
   ws.nav.OverlayReset = true;
   if (form_.activePage() == &shell.WaveletPage) wavelets_->PageEntered();
-  if (form_.activePage() == &shell.FinalPage) wavelets_->FinalPageEntering();
+  if (form_.activePage() == &shell.FinalPage) {
+    wavelets_->FinalPageEntering();
+    final_->PageEntered();
+  }
   if (form_.activePage() == &shell.InfoPage) {
     shell.MemoryMemo.clear();
     ReportMemory();
@@ -345,6 +399,7 @@ void MainForm::FormCreate(const StartupOptions& opts) {
   OpenSettingsStore();
   ReadStartupSettings();
   ws.tone.BuildGammaOneCurve();
+  tone_->StartupCurve();
   registration_->SetupFFTForBox();
   SetStartValues();
 }

@@ -35,7 +35,9 @@ class WaveletController;
 }  // namespace wavelets
 namespace finish {
 struct FinishControls;
-}
+class ToneController;
+class FinalController;
+}  // namespace finish
 
 namespace app {
 
@@ -101,6 +103,8 @@ class MainForm {
   registration::RegistrationController& registration() { return *registration_; }
   wavelets::WaveletController& wavelets() { return *wavelets_; }
   ProjectController& projects() { return *projects_; }
+  finish::ToneController& tone() { return *tone_; }
+  finish::FinalController& final() { return *final_; }
 
   // Openers of project (".pxp") and frame-list (".pxl") files named on the command line; they
   // join when the project loaders are built.
@@ -125,6 +129,7 @@ class MainForm {
   void WireStacking();
   void WireRegistration();
   void WireWavelets();
+  void WireFinish();
   void ResetStagesForNewInput();
   void PlaceAreaOnFeatureAfterAutoStack();
   void PageChange();
@@ -152,6 +157,8 @@ class MainForm {
   std::unique_ptr<stacking::StackingController> stacking_;
   std::unique_ptr<wavelets::WaveletController> wavelets_;
   std::unique_ptr<ProjectController> projects_;
+  std::unique_ptr<finish::ToneController> tone_;
+  std::unique_ptr<finish::FinalController> final_;
 
   std::map<std::string, std::function<px::Json()>> dumps_;
   StartupOptions options_;

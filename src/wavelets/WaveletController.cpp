@@ -64,30 +64,6 @@ void WaveletController::Wire() {
   c_.ProcessImage.OnMouseMove = [this](const ui::MouseEvent& e) { ProcessImageMouseMove(e); };
   c_.ProcessImage.OnMouseUp = [this](const ui::MouseEvent& e) { ProcessImageMouseUp(e); };
   d_.inputControls.Processarea.OnChange = [this] { ProcessareaChange(); };
-  // Colour controls of the histogram window recombine.
-  auto& f = d_.finish;
-  for (ui::Slider* sl : {&f.RedSlider, &f.GreenSlider, &f.blueslider}) sl->OnChanged = [this] { RxSlider3Changed(); };
-  f.Rbalance.OnChange = [this] {
-    d_.tone.ChannelGainR = static_cast<float>(d_.finish.Rbalance.value());
-    RxSlider3Changed();
-  };
-  f.Gbalance.OnChange = [this] {
-    d_.tone.ChannelGainG = static_cast<float>(d_.finish.Gbalance.value());
-    RxSlider3Changed();
-  };
-  f.Bbalance.OnChange = [this] {
-    d_.tone.ChannelGainB = static_cast<float>(d_.finish.Bbalance.value());
-    RxSlider3Changed();
-  };
-  f.Gamma1spin.OnChange = [this] {
-    const double g = d_.finish.Gamma1spin.value();
-    if (g > 0) {
-      for (int i = 0; i <= 1000; ++i) d_.tone.DisplayCurve[i] = std::pow(i / 1000.0 + 0.000001, 1 / g);
-      RxSlider3Changed();
-    } else {
-      d_.finish.Gamma1spin.setValue(1);
-    }
-  };
 }
 
 bool WaveletController::haveStack() const {
@@ -282,6 +258,7 @@ void WaveletController::RxSlider3Changed() {
   s_.ui.setCursor(ui::Cursor::Normal);
   if (st_.ShowArea) DrawAreaMarks();
   c_.ProcessImage.invalidate();
+  if (AfterDisplay) AfterDisplay();
 }
 
 void WaveletController::AutoProcessBoxClick() {

@@ -40,6 +40,9 @@ class WaveletController {
  public:
   WaveletController(ui::Services& s, WaveletControls& c, WaveletDeps d);
 
+  // After every display pass: the histogram window and the resized view follow it.
+  std::function<void()> AfterDisplay;
+
   // Page entry and lifecycle (bound by the main window).
   void StackBuilt();           // a new stack: the layers are stale and wait for the page
   void PageEntered();          // the Wavelet Processing page became active
