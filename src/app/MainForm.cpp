@@ -78,6 +78,7 @@ MainForm::MainForm(ui::UiServices& ui)
     j["SingleImage"] = in.SingleImage;
     j["FitsStretch"] = in.FitsStretch;
     j["FitsChannel"] = in.FitsChannel;
+    j["VideoInfo"] = in.VideoInfo;
     j["AviFileName"] = in.AviFileName;
     j["InputDir"] = in.InputDir;
     j["FrameCount"] = in.FrameCount;

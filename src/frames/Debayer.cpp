@@ -1,0 +1,174 @@
+#include "frames/Debayer.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace frames {
+
+namespace {
+
+constexpr int kPad = 2;
+
+// Mirrors an index about the first and last sample (keeps the 2 x 2 parity), then clamps for
+// images too small to mirror.
+inline int Mirror(int i, int n) {
+  if (i < 0) i = -i;
+  if (i >= n) i = 2 * (n - 1) - i;
+  return std::clamp(i, 0, n - 1);
+}
+
+// Output channel of a mosaic colour.
+inline int Channel(int colour, int redIndex) { return colour == 1 ? 1 : colour == 0 ? redIndex : 2 - redIndex; }
+
+template <class T>
+inline T Clip(int32_t v, int32_t maxValue) {
+  return static_cast<T>(v < 0 ? 0 : v > maxValue ? maxValue : v);
+}
+
+// Fills the 2-pixel border of a padded plane by mirroring its inner part.
+void MirrorBorder(std::vector<int32_t>& plane, int w, int h) {
+  const ptrdiff_t P = w + 2 * kPad;
+  for (int y = 0; y < h; ++y) {
+    int32_t* row = plane.data() + (y + kPad) * P + kPad;
+    for (int x = -kPad; x < 0; ++x) row[x] = row[Mirror(x, w)];
+    for (int x = w; x < w + kPad; ++x) row[x] = row[Mirror(x, w)];
+  }
+  for (int y = -kPad; y < h + kPad; ++y) {
+    if (y >= 0 && y < h) continue;
+    std::copy_n(plane.data() + (Mirror(y, h) + kPad) * P, P, plane.data() + (y + kPad) * P);
+  }
+}
+
+}  // namespace
+
+const char* PatternName(BayerPattern p) {
+  switch (p) {
+    case BayerPattern::RGGB: return "RGGB";
+    case BayerPattern::GRBG: return "GRBG";
+    case BayerPattern::GBRG: return "GBRG";
+    case BayerPattern::BGGR: return "BGGR";
+  }
+  return "?";
+}
+
+template <class T>
+void Debayerer::Pad(const T* src, size_t srcStride, int width, int height) {
+  w_ = width;
+  h_ = height;
+  const size_t P = static_cast<size_t>(width + 2 * kPad);
+  m_.resize(P * static_cast<size_t>(height + 2 * kPad));
+  for (int y = 0; y < height; ++y) {
+    const T* s = src + static_cast<size_t>(y) * srcStride;
+    std::copy_n(s, width, m_.data() + (y + kPad) * P + kPad);
+  }
+  MirrorBorder(m_, width, height);
+}
+
+template <class T>
+void Debayerer::Bilinear(BayerPattern p, T* dst, size_t dstStride, int redIndex) {
+  const ptrdiff_t P = w_ + 2 * kPad;
+  for (int y = 0; y < h_; ++y) {
+    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    T* out = dst + static_cast<size_t>(y) * dstStride;
+    for (int parity = 0; parity < 2; ++parity) {
+      const int colour = MosaicColour(p, parity, y);
+      const int own = Channel(colour, redIndex);
+      if (colour != 1) {
+        const int other = 2 - own;
+        for (int x = parity; x < w_; x += 2) {
+          const int32_t* c = row + x;
+          T* o = out + 3 * x;
+          o[own] = static_cast<T>(c[0]);
+          o[1] = static_cast<T>((c[-1] + c[1] + c[-P] + c[P] + 2) >> 2);
+          o[other] = static_cast<T>((c[-P - 1] + c[-P + 1] + c[P - 1] + c[P + 1] + 2) >> 2);
+        }
+      } else {
+        const int hor = Channel(MosaicColour(p, parity + 1, y), redIndex), ver = 2 - hor;
+        for (int x = parity; x < w_; x += 2) {
+          const int32_t* c = row + x;
+          T* o = out + 3 * x;
+          o[1] = static_cast<T>(c[0]);
+          o[hor] = static_cast<T>((c[-1] + c[1] + 1) >> 1);
+          o[ver] = static_cast<T>((c[-P] + c[P] + 1) >> 1);
+        }
+      }
+    }
+  }
+}
+
+template <class T>
+void Debayerer::EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex, int maxValue) {
+  const ptrdiff_t P = w_ + 2 * kPad;
+  g_.resize(m_.size());
+  d_.resize(m_.size());
+  // Green everywhere: along the smoother direction, corrected by the own colour's curvature.
+  for (int y = 0; y < h_; ++y) {
+    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    int32_t* grow = g_.data() + (y + kPad) * P + kPad;
+    for (int parity = 0; parity < 2; ++parity) {
+      if (MosaicColour(p, parity, y) == 1) {
+        for (int x = parity; x < w_; x += 2) grow[x] = row[x];
+        continue;
+      }
+      for (int x = parity; x < w_; x += 2) {
+        const int32_t* c = row + x;
+        const int32_t ch = 2 * c[0] - c[-2] - c[2], cv = 2 * c[0] - c[-2 * P] - c[2 * P];
+        const int32_t gh = std::abs(c[-1] - c[1]) + std::abs(ch);
+        const int32_t gv = std::abs(c[-P] - c[P]) + std::abs(cv);
+        const int32_t h4 = 2 * (c[-1] + c[1]) + ch, v4 = 2 * (c[-P] + c[P]) + cv;
+        const int32_t g = gh < gv ? (h4 + 2) >> 2 : gv < gh ? (v4 + 2) >> 2 : (h4 + v4 + 4) >> 3;
+        grow[x] = std::clamp(g, 0, maxValue);
+      }
+    }
+  }
+  MirrorBorder(g_, w_, h_);
+  for (size_t i = 0; i < m_.size(); ++i) d_[i] = m_[i] - g_[i];
+  // Red and blue as differences to green, interpolated like bilinear.
+  for (int y = 0; y < h_; ++y) {
+    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    const int32_t* grow = g_.data() + (y + kPad) * P + kPad;
+    const int32_t* drow = d_.data() + (y + kPad) * P + kPad;
+    T* out = dst + static_cast<size_t>(y) * dstStride;
+    for (int parity = 0; parity < 2; ++parity) {
+      const int colour = MosaicColour(p, parity, y);
+      const int own = Channel(colour, redIndex);
+      if (colour != 1) {
+        const int other = 2 - own;
+        for (int x = parity; x < w_; x += 2) {
+          const int32_t* d = drow + x;
+          T* o = out + 3 * x;
+          o[own] = static_cast<T>(row[x]);
+          o[1] = static_cast<T>(grow[x]);
+          o[other] = Clip<T>(grow[x] + ((d[-P - 1] + d[-P + 1] + d[P - 1] + d[P + 1] + 2) >> 2), maxValue);
+        }
+      } else {
+        const int hor = Channel(MosaicColour(p, parity + 1, y), redIndex), ver = 2 - hor;
+        for (int x = parity; x < w_; x += 2) {
+          const int32_t* d = drow + x;
+          T* o = out + 3 * x;
+          o[1] = static_cast<T>(row[x]);
+          o[hor] = Clip<T>(grow[x] + ((d[-1] + d[1] + 1) >> 1), maxValue);
+          o[ver] = Clip<T>(grow[x] + ((d[-P] + d[P] + 1) >> 1), maxValue);
+        }
+      }
+    }
+  }
+}
+
+void Debayerer::Run(const uint8_t* src, size_t srcStride, int width, int height, BayerPattern p, DebayerMethod m,
+                    uint8_t* dst, size_t dstStride, int redIndex) {
+  if (width <= 0 || height <= 0) return;
+  Pad(src, srcStride, width, height);
+  if (m == DebayerMethod::Bilinear) Bilinear(p, dst, dstStride, redIndex);
+  else EdgeAware(p, dst, dstStride, redIndex, 255);
+}
+
+void Debayerer::Run(const uint16_t* src, size_t srcStride, int width, int height, BayerPattern p, DebayerMethod m,
+                    uint16_t* dst, size_t dstStride, int redIndex, int maxValue) {
+  if (width <= 0 || height <= 0) return;
+  Pad(src, srcStride, width, height);
+  if (m == DebayerMethod::Bilinear) Bilinear(p, dst, dstStride, redIndex);
+  else EdgeAware(p, dst, dstStride, redIndex, maxValue);
+}
+
+}  // namespace frames
