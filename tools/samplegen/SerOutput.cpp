@@ -87,6 +87,7 @@ class SerSink final : public FrameSink {
   void addDropped(int) override {}
   void finish() override {
     std::vector<uint8_t> header = frames::WriteSerBytes(opts_, {}, count_);
+    header.resize(frames::kSerHeaderSize);
     if (std::fseek(file_, 0, SEEK_SET) != 0) throw px::PelinoxaError("Cannot write the SER header");
     write(header);
     if (std::fclose(file_) != 0) throw px::PelinoxaError("Cannot write the SER file");
