@@ -26,16 +26,60 @@ inline T Clip(int32_t v, int32_t maxValue) {
 }
 
 // Fills the 2-pixel border of a padded plane by mirroring its inner part.
-void MirrorBorder(std::vector<int32_t>& plane, int w, int h) {
+template <class V>
+void MirrorBorder(std::vector<V>& plane, int w, int h) {
   const ptrdiff_t P = w + 2 * kPad;
   for (int y = 0; y < h; ++y) {
-    int32_t* row = plane.data() + (y + kPad) * P + kPad;
+    V* row = plane.data() + (y + kPad) * P + kPad;
     for (int x = -kPad; x < 0; ++x) row[x] = row[Mirror(x, w)];
     for (int x = w; x < w + kPad; ++x) row[x] = row[Mirror(x, w)];
   }
   for (int y = -kPad; y < h + kPad; ++y) {
     if (y >= 0 && y < h) continue;
     std::copy_n(plane.data() + (Mirror(y, h) + kPad) * P, P, plane.data() + (y + kPad) * P);
+  }
+}
+
+// Bilinear kinds of site: 0 red, 2 blue, 1 green in a red row, 3 green in a blue row.
+inline int SiteKind(BayerPattern p, int x, int y) {
+  const int c = MosaicColour(p, x, y);
+  if (c != 1) return c;
+  return MosaicColour(p, x + 1, y) == 0 ? 1 : 3;
+}
+
+template <class T, int Kind, int RI>
+inline void Site(const uint16_t* c, ptrdiff_t P, T* o) {
+  constexpr int BI = 2 - RI;
+  if constexpr (Kind == 0 || Kind == 2) {
+    constexpr int own = Kind == 0 ? RI : BI, other = 2 - own;
+    o[own] = static_cast<T>(c[0]);
+    o[1] = static_cast<T>((c[-1] + c[1] + c[-P] + c[P] + 2) >> 2);
+    o[other] = static_cast<T>((c[-P - 1] + c[-P + 1] + c[P - 1] + c[P + 1] + 2) >> 2);
+  } else {
+    constexpr int hor = Kind == 1 ? RI : BI, ver = 2 - hor;
+    o[1] = static_cast<T>(c[0]);
+    o[hor] = static_cast<T>((c[-1] + c[1] + 1) >> 1);
+    o[ver] = static_cast<T>((c[-P] + c[P] + 1) >> 1);
+  }
+}
+
+template <class T, int K0, int K1, int RI>
+void BilinearRow(const uint16_t* row, ptrdiff_t P, T* out, int w) {
+  int x = 0;
+  for (; x + 1 < w; x += 2) {
+    Site<T, K0, RI>(row + x, P, out + 3 * x);
+    Site<T, K1, RI>(row + x + 1, P, out + 3 * x + 3);
+  }
+  if (x < w) Site<T, K0, RI>(row + x, P, out + 3 * x);
+}
+
+template <class T, int RI>
+void BilinearRowOf(int k0, const uint16_t* row, ptrdiff_t P, T* out, int w) {
+  switch (k0) {
+    case 0: return BilinearRow<T, 0, 1, RI>(row, P, out, w);
+    case 1: return BilinearRow<T, 1, 0, RI>(row, P, out, w);
+    case 2: return BilinearRow<T, 2, 3, RI>(row, P, out, w);
+    default: return BilinearRow<T, 3, 2, RI>(row, P, out, w);
   }
 }
 
@@ -68,31 +112,10 @@ template <class T>
 void Debayerer::Bilinear(BayerPattern p, T* dst, size_t dstStride, int redIndex) {
   const ptrdiff_t P = w_ + 2 * kPad;
   for (int y = 0; y < h_; ++y) {
-    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    const uint16_t* row = m_.data() + (y + kPad) * P + kPad;
     T* out = dst + static_cast<size_t>(y) * dstStride;
-    for (int parity = 0; parity < 2; ++parity) {
-      const int colour = MosaicColour(p, parity, y);
-      const int own = Channel(colour, redIndex);
-      if (colour != 1) {
-        const int other = 2 - own;
-        for (int x = parity; x < w_; x += 2) {
-          const int32_t* c = row + x;
-          T* o = out + 3 * x;
-          o[own] = static_cast<T>(c[0]);
-          o[1] = static_cast<T>((c[-1] + c[1] + c[-P] + c[P] + 2) >> 2);
-          o[other] = static_cast<T>((c[-P - 1] + c[-P + 1] + c[P - 1] + c[P + 1] + 2) >> 2);
-        }
-      } else {
-        const int hor = Channel(MosaicColour(p, parity + 1, y), redIndex), ver = 2 - hor;
-        for (int x = parity; x < w_; x += 2) {
-          const int32_t* c = row + x;
-          T* o = out + 3 * x;
-          o[1] = static_cast<T>(c[0]);
-          o[hor] = static_cast<T>((c[-1] + c[1] + 1) >> 1);
-          o[ver] = static_cast<T>((c[-P] + c[P] + 1) >> 1);
-        }
-      }
-    }
+    if (redIndex == 0) BilinearRowOf<T, 0>(SiteKind(p, 0, y), row, P, out, w_);
+    else BilinearRowOf<T, 2>(SiteKind(p, 0, y), row, P, out, w_);
   }
 }
 
@@ -103,7 +126,7 @@ void Debayerer::EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex
   d_.resize(m_.size());
   // Green everywhere: along the smoother direction, corrected by the own colour's curvature.
   for (int y = 0; y < h_; ++y) {
-    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    const uint16_t* row = m_.data() + (y + kPad) * P + kPad;
     int32_t* grow = g_.data() + (y + kPad) * P + kPad;
     for (int parity = 0; parity < 2; ++parity) {
       if (MosaicColour(p, parity, y) == 1) {
@@ -111,7 +134,7 @@ void Debayerer::EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex
         continue;
       }
       for (int x = parity; x < w_; x += 2) {
-        const int32_t* c = row + x;
+        const uint16_t* c = row + x;
         const int32_t ch = 2 * c[0] - c[-2] - c[2], cv = 2 * c[0] - c[-2 * P] - c[2 * P];
         const int32_t gh = std::abs(c[-1] - c[1]) + std::abs(ch);
         const int32_t gv = std::abs(c[-P] - c[P]) + std::abs(cv);
@@ -125,7 +148,7 @@ void Debayerer::EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex
   for (size_t i = 0; i < m_.size(); ++i) d_[i] = m_[i] - g_[i];
   // Red and blue as differences to green, interpolated like bilinear.
   for (int y = 0; y < h_; ++y) {
-    const int32_t* row = m_.data() + (y + kPad) * P + kPad;
+    const uint16_t* row = m_.data() + (y + kPad) * P + kPad;
     const int32_t* grow = g_.data() + (y + kPad) * P + kPad;
     const int32_t* drow = d_.data() + (y + kPad) * P + kPad;
     T* out = dst + static_cast<size_t>(y) * dstStride;

@@ -45,7 +45,7 @@ class Debayerer {
   void EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex, int maxValue);
 
   int w_ = 0, h_ = 0;
-  std::vector<int32_t> m_;  // the mosaic with a 2-pixel mirrored border
+  std::vector<uint16_t> m_;  // the mosaic with a 2-pixel mirrored border
   std::vector<int32_t> g_;  // edge-aware: the full green plane, same layout
   std::vector<int32_t> d_;  // edge-aware: red or blue minus green at their own sites, same layout
 };

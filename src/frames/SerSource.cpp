@@ -74,8 +74,31 @@ void SerSource::decodeFrame(int32_t frame, ui::Bitmap24& out) {
   const int w = width(), h = height();
   if (out.width() != w || out.height() != h) out.reset(w, h);
   const size_t W = static_cast<size_t>(w);
+  if (layout_.bytesPerSample == 2 && layout_.colour != SerColour::Bayer) {
+    // Deep frames shown by the high byte of their samples scaled to 16 bits.
+    const int lo = layout_.littleEndian ? 0 : 1, hi = 1 - lo, shift = layout_.header.depth - 8;
+    const uint32_t maxValue = (1u << layout_.header.depth) - 1;
+    const int planes = layout_.planes;
+    const bool swap = layout_.colour == SerColour::Rgb;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* r = p + static_cast<size_t>(y) * W * planes * 2;
+      uint8_t* o = out.row(y);
+      if (planes == 1) {
+        for (size_t x = 0; x < W; ++x) {
+          const uint32_t v = std::min<uint32_t>(uint32_t(r[2 * x + lo]) | uint32_t(r[2 * x + hi]) << 8, maxValue);
+          o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = static_cast<uint8_t>(v >> shift);
+        }
+      } else {
+        for (size_t i = 0; i < W * 3; ++i) {
+          const uint32_t v = std::min<uint32_t>(uint32_t(r[2 * i + lo]) | uint32_t(r[2 * i + hi]) << 8, maxValue);
+          o[swap ? i + 2 - 2 * (i % 3) : i] = static_cast<uint8_t>(v >> shift);
+        }
+      }
+    }
+    return;
+  }
   if (layout_.bytesPerSample == 2) {
-    // Deep frames: the 16-bit colour image, shown by its high bytes.
+    // Deep mosaics: the 16-bit colour image, shown by its high bytes.
     rgb16_.resize(W * 3 * h);
     deepInto(p, rgb16_.data(), W * 3, wide_, debayer_);
     for (int y = 0; y < h; ++y) {
