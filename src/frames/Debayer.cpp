@@ -47,8 +47,8 @@ inline int SiteKind(BayerPattern p, int x, int y) {
   return MosaicColour(p, x + 1, y) == 0 ? 1 : 3;
 }
 
-template <class T, int Kind, int RI>
-inline void Site(const uint16_t* c, ptrdiff_t P, T* o) {
+template <class T, int Kind, int RI, class S>
+inline void Site(const S* c, ptrdiff_t P, T* o) {
   constexpr int BI = 2 - RI;
   if constexpr (Kind == 0 || Kind == 2) {
     constexpr int own = Kind == 0 ? RI : BI, other = 2 - own;
@@ -63,8 +63,8 @@ inline void Site(const uint16_t* c, ptrdiff_t P, T* o) {
   }
 }
 
-template <class T, int K0, int K1, int RI>
-void BilinearRow(const uint16_t* row, ptrdiff_t P, T* out, int w) {
+template <class T, int K0, int K1, int RI, class S>
+void BilinearRow(const S* row, ptrdiff_t P, T* out, int w) {
   int x = 0;
   for (; x + 1 < w; x += 2) {
     Site<T, K0, RI>(row + x, P, out + 3 * x);
@@ -73,13 +73,49 @@ void BilinearRow(const uint16_t* row, ptrdiff_t P, T* out, int w) {
   if (x < w) Site<T, K0, RI>(row + x, P, out + 3 * x);
 }
 
-template <class T, int RI>
-void BilinearRowOf(int k0, const uint16_t* row, ptrdiff_t P, T* out, int w) {
+template <class T, int RI, class S>
+void BilinearRowOf(int k0, const S* row, ptrdiff_t P, T* out, int w) {
   switch (k0) {
     case 0: return BilinearRow<T, 0, 1, RI>(row, P, out, w);
     case 1: return BilinearRow<T, 1, 0, RI>(row, P, out, w);
     case 2: return BilinearRow<T, 2, 3, RI>(row, P, out, w);
     default: return BilinearRow<T, 3, 2, RI>(row, P, out, w);
+  }
+}
+
+// One pixel of the outermost rows or columns, its neighbours mirrored like the padding.
+template <class S, class T>
+void BorderPixel(const S* src, size_t stride, int w, int h, BayerPattern p, int x, int y, T* o, int RI) {
+  auto at = [&](int xx, int yy) { return static_cast<int>(src[static_cast<size_t>(Mirror(yy, h)) * stride + Mirror(xx, w)]); };
+  const int c = MosaicColour(p, x, y);
+  if (c != 1) {
+    const int own = c == 0 ? RI : 2 - RI;
+    o[own] = static_cast<T>(at(x, y));
+    o[1] = static_cast<T>((at(x - 1, y) + at(x + 1, y) + at(x, y - 1) + at(x, y + 1) + 2) >> 2);
+    o[2 - own] = static_cast<T>((at(x - 1, y - 1) + at(x + 1, y - 1) + at(x - 1, y + 1) + at(x + 1, y + 1) + 2) >> 2);
+  } else {
+    const int hor = MosaicColour(p, x + 1, y) == 0 ? RI : 2 - RI;
+    o[1] = static_cast<T>(at(x, y));
+    o[hor] = static_cast<T>((at(x - 1, y) + at(x + 1, y) + 1) >> 1);
+    o[2 - hor] = static_cast<T>((at(x, y - 1) + at(x, y + 1) + 1) >> 1);
+  }
+}
+
+// Bilinear straight from the source: the inside with fixed kernels, the rim by mirroring.
+template <class S, class T>
+void BilinearDirect(const S* src, size_t stride, int w, int h, BayerPattern p, T* dst, size_t dstStride, int RI) {
+  const ptrdiff_t P = static_cast<ptrdiff_t>(stride);
+  for (int y = 0; y < h; ++y) {
+    T* out = dst + static_cast<size_t>(y) * dstStride;
+    if (y == 0 || y == h - 1 || w < 3) {
+      for (int x = 0; x < w; ++x) BorderPixel(src, stride, w, h, p, x, y, out + 3 * x, RI);
+      continue;
+    }
+    const S* row = src + static_cast<size_t>(y) * stride;
+    BorderPixel(src, stride, w, h, p, 0, y, out, RI);
+    if (RI == 0) BilinearRowOf<T, 0>(SiteKind(p, 1, y), row + 1, P, out + 3, w - 2);
+    else BilinearRowOf<T, 2>(SiteKind(p, 1, y), row + 1, P, out + 3, w - 2);
+    BorderPixel(src, stride, w, h, p, w - 1, y, out + 3 * (w - 1), RI);
   }
 }
 
@@ -106,17 +142,6 @@ void Debayerer::Pad(const T* src, size_t srcStride, int width, int height) {
     std::copy_n(s, width, m_.data() + (y + kPad) * P + kPad);
   }
   MirrorBorder(m_, width, height);
-}
-
-template <class T>
-void Debayerer::Bilinear(BayerPattern p, T* dst, size_t dstStride, int redIndex) {
-  const ptrdiff_t P = w_ + 2 * kPad;
-  for (int y = 0; y < h_; ++y) {
-    const uint16_t* row = m_.data() + (y + kPad) * P + kPad;
-    T* out = dst + static_cast<size_t>(y) * dstStride;
-    if (redIndex == 0) BilinearRowOf<T, 0>(SiteKind(p, 0, y), row, P, out, w_);
-    else BilinearRowOf<T, 2>(SiteKind(p, 0, y), row, P, out, w_);
-  }
 }
 
 template <class T>
@@ -181,17 +206,17 @@ void Debayerer::EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex
 void Debayerer::Run(const uint8_t* src, size_t srcStride, int width, int height, BayerPattern p, DebayerMethod m,
                     uint8_t* dst, size_t dstStride, int redIndex) {
   if (width <= 0 || height <= 0) return;
+  if (m == DebayerMethod::Bilinear) return BilinearDirect(src, srcStride, width, height, p, dst, dstStride, redIndex);
   Pad(src, srcStride, width, height);
-  if (m == DebayerMethod::Bilinear) Bilinear(p, dst, dstStride, redIndex);
-  else EdgeAware(p, dst, dstStride, redIndex, 255);
+  EdgeAware(p, dst, dstStride, redIndex, 255);
 }
 
 void Debayerer::Run(const uint16_t* src, size_t srcStride, int width, int height, BayerPattern p, DebayerMethod m,
                     uint16_t* dst, size_t dstStride, int redIndex, int maxValue) {
   if (width <= 0 || height <= 0) return;
+  if (m == DebayerMethod::Bilinear) return BilinearDirect(src, srcStride, width, height, p, dst, dstStride, redIndex);
   Pad(src, srcStride, width, height);
-  if (m == DebayerMethod::Bilinear) Bilinear(p, dst, dstStride, redIndex);
-  else EdgeAware(p, dst, dstStride, redIndex, maxValue);
+  EdgeAware(p, dst, dstStride, redIndex, maxValue);
 }
 
 }  // namespace frames

@@ -40,8 +40,6 @@ class Debayerer {
   template <class T>
   void Pad(const T* src, size_t srcStride, int width, int height);
   template <class T>
-  void Bilinear(BayerPattern p, T* dst, size_t dstStride, int redIndex);
-  template <class T>
   void EdgeAware(BayerPattern p, T* dst, size_t dstStride, int redIndex, int maxValue);
 
   int w_ = 0, h_ = 0;

@@ -83,7 +83,12 @@ void SerSource::decodeFrame(int32_t frame, ui::Bitmap24& out) {
     for (int y = 0; y < h; ++y) {
       const uint8_t* r = p + static_cast<size_t>(y) * W * planes * 2;
       uint8_t* o = out.row(y);
-      if (planes == 1) {
+      if (planes == 1 && lo == 0) {
+        for (size_t x = 0; x < W; ++x) {
+          const uint32_t v = std::min<uint32_t>(uint32_t(r[2 * x]) | uint32_t(r[2 * x + 1]) << 8, maxValue);
+          o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = static_cast<uint8_t>(v >> shift);
+        }
+      } else if (planes == 1) {
         for (size_t x = 0; x < W; ++x) {
           const uint32_t v = std::min<uint32_t>(uint32_t(r[2 * x + lo]) | uint32_t(r[2 * x + hi]) << 8, maxValue);
           o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = static_cast<uint8_t>(v >> shift);
