@@ -82,6 +82,8 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
   } restore{s_.ui};
 
   std::shared_ptr<VideoSource> video = Video(fileName);
+  video->setDebayerMethod(ChosenDebayerMethod());
+  in_.DeepFrame = false;
   const int start = video->startFrame();
   const int length = video->frameCount();
 
@@ -120,6 +122,9 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
     bool readable = true;
     try {
       if (!ahead_.Take(video.get(), i, pic)) video->decodeFrame(i, pic);
+      DebayerPreview(*video);
+      // 16-bit samples go to the stack at full depth, read before the next frame decodes ahead.
+      in_.DeepFrame = in_.StackPass && video->sampleBits() > 8 && video->decodeDeep(i, planes_.OutputBitmap48);
     } catch (const std::exception& e) {
       if (!run) throw;
       readable = false;
@@ -148,6 +153,21 @@ void FrameSource::ReadAvi(const std::string& fileName, int mode) {
       RunFrameSteps(in_.FrameWidth, in_.FrameHeight, [&] { pic.assign(fieldCopy_); });
     }
   }
+}
+
+DebayerMethod FrameSource::ChosenDebayerMethod() const {
+  return c_.DebayerMethod.itemIndex() == 1 ? DebayerMethod::EdgeAware : DebayerMethod::Bilinear;
+}
+
+void FrameSource::DebayerPreview(const VideoSource& video) {
+  if (!c_.Debayer.checked() || video.knowsColour() || video.sampleBits() > 8) return;
+  ui::Bitmap24& pic = preview();
+  const int w = pic.width(), h = pic.height();
+  mosaic_.resize(static_cast<size_t>(w) * h);
+  const uint8_t* s = pic.data();
+  for (size_t i = 0; i < mosaic_.size(); ++i) mosaic_[i] = s[3 * i + 1];
+  const auto pattern = static_cast<BayerPattern>(std::clamp(c_.DebayerPattern.itemIndex(), 0, 3));
+  debayer_.Run(mosaic_.data(), static_cast<size_t>(w), w, h, pattern, ChosenDebayerMethod(), pic.data(), pic.stride(), 2);
 }
 
 bool FrameSource::ReadRunStill(int frame, InputKind kind) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frames/DecodeAhead.h"
+#include "frames/Debayer.h"
 #include "frames/FrameTable.h"
 #include "frames/ImagePlanes.h"
 #include "frames/InputControls.h"
@@ -81,6 +82,9 @@ class FrameSource {
 
  private:
   void RunPerFrameStep();
+  // Rebuilds colour in the preview when the video's grey frames hold a mosaic (Input page choice).
+  void DebayerPreview(const VideoSource& video);
+  DebayerMethod ChosenDebayerMethod() const;
   void ReadStillFrameFile(const std::string& path, InputKind kind);
   ui::Services& s_;
   FrameTable& table_;
@@ -89,6 +93,8 @@ class FrameSource {
   ImagePlanes& planes_;
   ui::Bitmap24 fieldCopy_;  // the decoded frame kept for the second field
   DecodeAhead ahead_;
+  Debayerer debayer_;
+  std::vector<uint8_t> mosaic_;
 };
 
 }  // namespace frames

@@ -32,6 +32,7 @@ px::Json InputSelection::DumpJson() const {
   px::Json j = InputSummary(in_);
   j["SingleImage"] = in_.SingleImage;
   j["FitsChannel"] = in_.FitsChannel;
+  j["VideoInfo"] = in_.VideoInfo;
   j["InputDir"] = in_.InputDir;
   j["CurrentFrame"] = c_.PreviewSlider.value();
   j["Caption"] = f_.caption();

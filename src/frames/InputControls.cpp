@@ -29,6 +29,10 @@ InputControls::InputControls(ui::Form& f)
       InterlaceHoriz(f.checkBox("InterlaceHoriz", "DeInterlacepanel", "Horizontal", false)),
       interlaceinterpolation(f.radioGroup("interlaceinterpolation", "DeInterlacepanel", "Interpolation",
                                           {"none", "odd && even lines", "odd lines ", "even lines "}, 1)),
+      Debayerpanel(f.panel("Debayerpanel", kPage, "Colour mosaic", true, false)),
+      Debayer(f.checkBox("Debayer", "Debayerpanel", "Debayer", false)),
+      DebayerPattern(f.comboBox("DebayerPattern", "Debayerpanel", {"RGGB", "GRBG", "GBRG", "BGGR"}, 0)),
+      DebayerMethod(f.comboBox("DebayerMethod", "Debayerpanel", {"bilinear", "edge-aware"}, 0)),
       Imageoptionspanel(f.panel("Imageoptionspanel", kPage, "Settings", true, true)),
       ColourStack(f.checkBox("ColourStack", "Imageoptionspanel", "Colour processing", false)),
       LRGB1(f.checkBox("LRGB1", "Imageoptionspanel", "LRGB", false)),
@@ -58,6 +62,8 @@ InputControls::InputControls(ui::Form& f)
   InterlaceHoriz.setVisible(false);
   interlaceinterpolation.setVisible(false);
   Lumichannel.setVisible(false);
+  Debayer.setHint("8-bit grey videos holding a raw colour mosaic: rebuild colour with this pattern");
+  DebayerMethod.setHint("also for SER mosaics; edge-aware keeps finer detail with less colour fringing");
   UseDarkFrame.setVisible(false);
   UseFlatfield.setVisible(false);
   CreateDarkframe.setVisible(false);

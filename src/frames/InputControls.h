@@ -35,6 +35,12 @@ struct InputControls {
   ui::CheckBox& InterlaceHoriz;
   ui::RadioGroup& interlaceinterpolation;
 
+  // Raw colour mosaics in 8-bit grey videos (SER captures name their own pattern)
+  ui::Panel& Debayerpanel;
+  ui::CheckBox& Debayer;
+  ui::ComboBox& DebayerPattern;
+  ui::ComboBox& DebayerMethod;
+
   // Settings
   ui::Panel& Imageoptionspanel;
   ui::CheckBox& ColourStack;

@@ -16,6 +16,7 @@ int FilterOfLastType(const std::string& lastType) {
   if (lastType == "BMP") return 2;
   if (lastType == "FIT") return 3;
   if (lastType == "JPG") return 4;
+  if (lastType == "SER") return 6;
   return 1;
 }
 
@@ -37,6 +38,11 @@ bool IsAcceptedStillName(const std::string& path) {
   for (const char* a : kAccepted)
     if (ext == a) return true;
   return false;
+}
+
+bool IsVideoName(const std::string& path) {
+  const std::string ext = px::LowerCase(px::ExtractFileExt(path));
+  return ext == ".ser" || ext == ".avi";
 }
 
 InputKind KindOfDroppedName(const std::string& path) {
@@ -93,7 +99,7 @@ void InputSelection::SelectFileButtonClick() {
   req.filterIndex = FilterOfLastType(s_.settings.readString("Files", "Lasttype", "none"));
   req.defaultExt = "avi";
   req.initialDir = in_.InputDir;
-  req.multiSelect = req.filterIndex > 1;
+  req.multiSelect = KindOfFilter(req.filterIndex) != ikAvi;
   req.onTypeChange = [this](int filter) {
     bool multi = false;
     AddBitmapDialogTypeChange(filter, multi);
@@ -123,7 +129,7 @@ void InputSelection::SelectFileButtonClick() {
   c_.CreateDarkframe.setVisible(true);
   c_.CreateFlatfield.setVisible(true);
 
-  if (res.filterIndex <= 1) {
+  if (KindOfFilter(res.filterIndex) == ikAvi) {
     if (!ReadVideo(firstName)) return;
   } else {
     if (!ReadStills(res.files, res.filterIndex)) return;
@@ -139,12 +145,17 @@ bool InputSelection::ReadVideo(const std::string& path) {
   in_.InputKind = ikAvi;
   if (ShowResampling) ShowResampling(true);
   SetFrameListFileButtons(false);
-  s_.settings.writeString("Files", "Lasttype", "AVI");
+  s_.settings.writeString("Files", "Lasttype", px::LowerCase(px::ExtractFileExt(path)) == ".ser" ? "SER" : "AVI");
 
   std::string full = px::AbsolutePath(path);
   std::string dir = px::ExtractFileDir(full);
   source_.ReadAvi(full, 0);
-  in_.FrameCount = source_.Video(full)->frameCount();
+  auto video = source_.Video(full);
+  in_.FrameCount = video->frameCount();
+  in_.VideoInfo = video->describe();
+  c_.Label9.setHint(in_.VideoInfo);
+  if (const std::string note = video->warnings(); !note.empty())
+    s_.ui.messageBox("The video " + full + ": " + note + ".", ui::MsgKind::Warning, ui::ButtonsOK);
   if (in_.SourceWidth > MaxImageSide || in_.SourceHeight > MaxImageSide)
     s_.ui.messageBox("The video " + full + " is " + std::to_string(in_.SourceWidth) + "x" +
                          std::to_string(in_.SourceHeight) + " pixels; only the top-left " +
@@ -281,11 +292,11 @@ void InputSelection::CommonTail() {
 }
 
 void InputSelection::AddBitmapDialogTypeChange(int filterIndex, bool& multiSelect) const {
-  multiSelect = filterIndex > 1;
+  multiSelect = KindOfFilter(filterIndex) != ikAvi;
 }
 
 void InputSelection::AddBitmapDialogSelectionChange(const std::string& path) {
-  if (px::LowerCase(px::ExtractFileExt(path)) != ".avi" || !px::FileExists(path)) return;
+  if (!IsVideoName(path) || !px::FileExists(path)) return;
   source_.ReadAvi(path, 0);
   c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
 }
@@ -293,6 +304,10 @@ void InputSelection::AddBitmapDialogSelectionChange(const std::string& path) {
 void InputSelection::DropFiles(const std::vector<std::string>& files) {
   if (files.empty()) return;
   const std::string first = px::AbsolutePath(files.front());
+  if (IsVideoName(first)) {
+    DropVideo(first);
+    return;
+  }
   in_.InputKind = KindOfDroppedName(first);
   if (in_.InputKind == ikFits) in_.FitsStretch = true;
   c_.Showpanel.setVisible(false);
@@ -347,6 +362,24 @@ void InputSelection::DropFiles(const std::vector<std::string>& files) {
   in_.SingleImage = false;
   nav_.PreviewSliderChange();
   if (PrepareAlignment) PrepareAlignment();
+}
+
+void InputSelection::DropVideo(const std::string& path) {
+  px::FlagScope lock(in_.PreviewClickLock);
+  ResetForNewInput();
+  c_.PreviewImage.setEnabled(false);
+  in_.InputLoaded = true;
+  in_.SingleImage = false;
+  c_.UseFramesign.setVisible(true);
+  try {
+    ReadVideo(path);
+  } catch (const std::exception& e) {
+    in_.InputLoaded = false;
+    CommonTail();
+    s_.ui.messageBox(e.what(), ui::MsgKind::Error, ui::ButtonsOK);
+    return;
+  }
+  CommonTail();
 }
 
 void InputSelection::BitBtn10Click() {

@@ -19,12 +19,15 @@ namespace frames {
 
 constexpr const char* kInputFilter =
     "Video (*.avi)|*.avi|Still frame(s) (*.bmp)|*.bmp;|Fit frame(s) (*.fit)|*.fit; *.fits;*.fts|Still frame(s) "
-    "(*.jpg)|*.jpg|Tiff frame(s)(*.tif)|*.tif; *.tiff";
+    "(*.jpg)|*.jpg|Tiff frame(s)(*.tif)|*.tif; *.tiff|SER capture (*.ser)|*.ser";
 
-// The input kind of an open-dialog filter index (1 video, 2 BMP, 3 FITS, 4 JPEG, 5 TIFF).
+// The input kind of an open-dialog filter index (1 video, 2 BMP, 3 FITS, 4 JPEG, 5 TIFF,
+// 6 SER, which is a video too).
 InputKind KindOfFilter(int filterIndex);
 // Whether a selected still file is taken (by its lower-cased extension).
 bool IsAcceptedStillName(const std::string& path);
+// Whether a dropped file is a video (SER or AVI) rather than a still frame.
+bool IsVideoName(const std::string& path);
 // The kind of dropped files from the end of the first name.
 InputKind KindOfDroppedName(const std::string& path);
 
@@ -72,6 +75,7 @@ class InputSelection {
  private:
   void ResetForNewInput();
   bool ReadVideo(const std::string& path);
+  void DropVideo(const std::string& path);
   bool ReadStills(const std::vector<std::string>& names, int filterIndex);
   void SingleStillFrame();
   void CommonTail();

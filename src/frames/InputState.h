@@ -26,6 +26,8 @@ struct InputState {
   std::string AviFileName = "none";  // the video's name without folder
   std::string AviPath;               // the video's full path
   std::string DefaultSaveName;       // preset name of the save dialogs: the input's name
+  std::string VideoInfo;             // the video reader's description (format, header fields, notes)
+  bool DeepFrame = false;            // OutputBitmap48 holds the current video frame's 16-bit samples
   int32_t FrameCount = 0;
   int32_t SelectedCount = 0;
   int32_t SourceWidth = 0, SourceHeight = 0;

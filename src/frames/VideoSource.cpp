@@ -12,6 +12,7 @@
 #include "frames/AviSource.h"
 #include "frames/FileCheck.h"
 #include "frames/MapGuard.h"
+#include "frames/SerSource.h"
 
 namespace frames {
 
@@ -62,6 +63,16 @@ class GuardedSource final : public VideoSource {
     if (scope.caught()) throw px::PelinoxaError(avierr::Shrunk);
   }
   std::string describe() const override { return inner_->describe(); }
+  int sampleBits() const override { return inner_->sampleBits(); }
+  bool decodeDeep(int32_t frame, formats::TTIFFBitMap& out) override {
+    MappedReadScope scope;
+    const bool done = inner_->decodeDeep(frame, out);
+    if (scope.caught()) throw px::PelinoxaError(avierr::Shrunk);
+    return done;
+  }
+  void setDebayerMethod(DebayerMethod m) override { inner_->setDebayerMethod(m); }
+  std::string warnings() const override { return inner_->warnings(); }
+  bool knowsColour() const override { return inner_->knowsColour(); }
 
  private:
   std::unique_ptr<VideoSource> inner_;
@@ -101,6 +112,10 @@ std::unique_ptr<VideoSource> OpenAviNative(VideoBytes bytes) {
 
 std::unique_ptr<VideoSource> OpenVideoBytes(VideoBytes bytes) {
   if (!bytes.data || bytes.size == 0) throw px::PelinoxaError(avierr::OpenFile);
+  if (LooksLikeSer(bytes.data, bytes.size)) {
+    SerLayout layout = ParseSer(bytes.data, bytes.size);
+    return std::make_unique<SerSource>(std::move(bytes), std::move(layout));
+  }
   if (!AviContainer::LooksLikeAvi(bytes.data, bytes.size)) return MakeFfmpegContainerSource(std::move(bytes));
   AviContainer avi = AviContainer::Parse(bytes.data, bytes.size);
   AviRawLayout layout;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/TiffBitmap.h"
+#include "frames/Debayer.h"
 #include "ui/Bitmap24.h"
 
 namespace frames {
@@ -55,9 +57,21 @@ class VideoSource {
   virtual void decodeFrame(int32_t frame, ui::Bitmap24& out) = 0;
   // Short description for diagnostics, e.g. "AVI (OpenDML index) BI_RGB 24-bit 640x480".
   virtual std::string describe() const = 0;
+  // Significant bits per sample; sources deeper than 8 bits also decode at full depth.
+  virtual int sampleBits() const { return 8; }
+  // The frame's 16-bit samples (R, G, B per pixel, scaled to the full 16 bits) into `out`'s
+  // 16-bit buffer, re-created only when its size differs. False when the source has none.
+  virtual bool decodeDeep(int32_t /*frame*/, formats::TTIFFBitMap& /*out*/) { return false; }
+  // Remarks on the file worth the user's attention (frames missing, a trailer ignored); "" when none.
+  virtual std::string warnings() const { return ""; }
+  // True when the file itself says how its frames become colour (SER colour ids), so the
+  // Input page's mosaic choice does not apply.
+  virtual bool knowsColour() const { return false; }
+  // How raw mosaics become colour (sources that know their mosaic).
+  virtual void setDebayerMethod(DebayerMethod /*m*/) {}
 };
 
-// Opens a video file: RIFF AVI files through the native reader (uncompressed formats) or the
+// Opens a video file: SER captures through the native SER reader, RIFF AVI files through the native reader (uncompressed formats) or the
 // native index with an FFmpeg decoder (compressed formats); anything else through FFmpeg's
 // demuxers. Throws "Failed to open AVI file" when the file cannot be read or recognised. The
 // texts of errors raised when opening a file end with the file's name in brackets and

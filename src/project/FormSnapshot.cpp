@@ -32,7 +32,8 @@ const std::vector<std::string>& StoredProperties() {
       "ShowProcessingArea.Checked", "PartialProcessControl.Checked", "QualFilterDX.Value", "Contrast.Checked",
       "Processarea.Text", "Denoisewindow.Left", "Denoisewindow.Top", "RGBShiftWindow.Left", "RGBShiftWindow.Top",
       "HLSWindow.Left", "HLSWindow.Top", "Interlaced.Checked", "InterlaceHoriz.Checked",
-      "InitialOptionspanel.Expand", "Imageoptionspanel.Expand"};
+      "InitialOptionspanel.Expand", "Imageoptionspanel.Expand", "Debayer.Checked", "DebayerPattern.ItemIndex",
+      "DebayerMethod.ItemIndex"};
   return list;
 }
 

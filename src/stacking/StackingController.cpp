@@ -338,6 +338,13 @@ void StackingController::AccumulateFrame() {
         src.kind = SourceKind::Tiff16;
         src.tiff = &tif;
       }
+    } else if (in.InputKind == frames::ikAvi && in.DeepFrame) {
+      // Deep video frames (16-bit SER) left their full-depth samples in the same buffer.
+      const auto& deep = planes.OutputBitmap48;
+      if (deep.width48() >= pic.width() && deep.height48() >= pic.height()) {
+        src.kind = SourceKind::Tiff16;
+        src.tiff = &deep;
+      }
     }
   }
 

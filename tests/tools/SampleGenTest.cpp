@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "base/Files.h"
@@ -512,4 +513,43 @@ TEST_F(SampleGen, TurbulenceOptions_AreChecked) {
   EXPECT_EQ(rc("--seeing turbulent --peak-electrons 0"), 2);
   EXPECT_EQ(rc("--seeing turbulent --frames 1 --size 8000x8000"), 1);  // refused before the memory runs out
   EXPECT_NE(log.find("too large"), std::string::npos) << log;
+}
+
+TEST_F(SampleGen, SerFormats_HoldTheColourFramesInEveryLayoutAndByteOrder) {
+  const std::string common = " --frames 3 --size 66x44 --seed 5";
+  Make("c.avi", "--format avi24" + common);
+  Make("rgb.ser", "--format ser-rgb" + common);
+  Make("bgr.ser", "--format ser-bgr" + common);
+  Make("bayer.ser", "--format ser-bayer --pattern GRBG" + common);
+  Make("mosaic.avi", "--format avi-mosaic --pattern GRBG" + common);
+  auto colour = Frames("c.avi");
+  EXPECT_EQ(Frames("rgb.ser"), colour);
+  EXPECT_EQ(Frames("bgr.ser"), colour);
+  // The mosaic keeps each site's own colour exactly; the grey AVI stores the same samples.
+  auto bayer = Frames("bayer.ser"), mosaic = Frames("mosaic.avi");
+  ASSERT_EQ(bayer.size(), 3u);
+  for (int y = 0; y < 44; ++y)
+    for (int x = 0; x < 66; ++x) {
+      const int c = frames::MosaicColour(frames::BayerPattern::GRBG, x, y);
+      ASSERT_EQ(bayer[2].row(y)[3 * x + 2 - c], colour[2].row(y)[3 * x + 2 - c]);
+      ASSERT_EQ(mosaic[2].row(y)[3 * x], colour[2].row(y)[3 * x + 2 - c]);
+    }
+  // 16-bit samples in both byte orders and with either flag read back the same.
+  const std::string deep = common + " --seeing none --bits 16";
+  Make("le.ser", "--format ser-rgb" + deep);
+  Make("be.ser", "--format ser-rgb --byte-order big --ser-flag 1" + deep);
+  Make("be0.ser", "--format ser-rgb --byte-order big --ser-flag 0" + deep);
+  auto a = frames::OpenVideo(dir.file("le.ser"));
+  for (const char* other : {"be.ser", "be0.ser"}) {
+    auto b = frames::OpenVideo(dir.file(other));
+    EXPECT_NE(b->describe().find("big-endian (from the data"), std::string::npos) << b->describe();
+    formats::TTIFFBitMap da, db;
+    for (int f = 0; f < 3; ++f) {
+      ASSERT_TRUE(a->decodeDeep(f, da));
+      ASSERT_TRUE(b->decodeDeep(f, db));
+      ASSERT_EQ(0, std::memcmp(da.row16(0), db.row16(0), 66 * 44 * 6)) << other << " frame " << f;
+    }
+  }
+  std::string log;
+  EXPECT_NE(pxtest::Run("'" + gen + "' --out '" + dir.file("d.ser") + "' --format ser --drop 1", &log), 0);
 }

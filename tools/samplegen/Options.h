@@ -41,6 +41,10 @@ struct Options {
   double peakElectrons = 1400;
   double readNoise = 3;
   int bits = 8;
+  // SER and mosaic outputs.
+  int pattern = 0;  // RGGB, GRBG, GBRG, BGGR
+  bool serBigEndian = false;
+  int serFlag = 0;
 };
 
 // Per frame: positions of the two fields (telescope jitter), Gaussian seeing, dropped flag.

@@ -11,6 +11,7 @@
 #include "formats/TiffBitmap.h"
 #include "frames/AviWriter.h"
 #include "ui/BmpCodec.h"
+#include "SerOutput.h"
 
 namespace samplegen {
 
@@ -223,7 +224,9 @@ bool ParseFormat(const std::string& name, OutputFormat& out) {
       {"avi24", OutputFormat::Avi24}, {"avigrey", OutputFormat::AviGrey}, {"avipal", OutputFormat::AviPal},
       {"avi-y800", OutputFormat::AviY800}, {"bmp", OutputFormat::Bmp}, {"jpg", OutputFormat::Jpg},
       {"fits16", OutputFormat::Fits16}, {"fits32", OutputFormat::Fits32}, {"fits-lrgb", OutputFormat::FitsLrgb},
-      {"tif8", OutputFormat::Tif8}, {"tif16", OutputFormat::Tif16}, {"tif48", OutputFormat::Tif48}};
+      {"tif8", OutputFormat::Tif8}, {"tif16", OutputFormat::Tif16}, {"tif48", OutputFormat::Tif48},
+      {"ser", OutputFormat::Ser}, {"ser-rgb", OutputFormat::SerRgb}, {"ser-bgr", OutputFormat::SerBgr},
+      {"ser-bayer", OutputFormat::SerBayer}, {"avi-mosaic", OutputFormat::AviMosaic}};
   for (auto& [n, f] : names)
     if (name == n) {
       out = f;
@@ -246,6 +249,11 @@ const char* FormatName(OutputFormat f) {
     case OutputFormat::Tif8: return "tif8";
     case OutputFormat::Tif16: return "tif16";
     case OutputFormat::Tif48: return "tif48";
+    case OutputFormat::Ser: return "ser";
+    case OutputFormat::SerRgb: return "ser-rgb";
+    case OutputFormat::SerBgr: return "ser-bgr";
+    case OutputFormat::SerBayer: return "ser-bayer";
+    case OutputFormat::AviMosaic: return "avi-mosaic";
   }
   return "?";
 }
@@ -256,17 +264,24 @@ bool IsGreyFormat(OutputFormat f) {
 }
 
 bool IsDeepFormat(OutputFormat f) {
-  return f == OutputFormat::Fits16 || f == OutputFormat::FitsLrgb || f == OutputFormat::Tif16 || f == OutputFormat::Tif48;
+  return f == OutputFormat::Fits16 || f == OutputFormat::FitsLrgb || f == OutputFormat::Tif16 || f == OutputFormat::Tif48 ||
+         IsSerFormat(f);
+}
+
+bool IsSerFormat(OutputFormat f) {
+  return f == OutputFormat::Ser || f == OutputFormat::SerRgb || f == OutputFormat::SerBgr || f == OutputFormat::SerBayer;
 }
 
 void FrameSink::addDeep(int, const DeepFrame&) { throw px::PelinoxaError("This output format holds 8-bit samples only"); }
 
 bool IsSequenceFormat(OutputFormat f) {
   return f != OutputFormat::Avi24 && f != OutputFormat::AviGrey && f != OutputFormat::AviPal &&
-         f != OutputFormat::AviY800;
+         f != OutputFormat::AviY800 && f != OutputFormat::AviMosaic && !IsSerFormat(f);
 }
 
 std::unique_ptr<FrameSink> MakeSink(OutputFormat format, const std::string& out, const SinkOptions& options) {
+  if (IsSerFormat(format)) return MakeSerSink(format, out, options);
+  if (format == OutputFormat::AviMosaic) return MakeMosaicAviSink(out, options);
   if (IsSequenceFormat(format)) return std::make_unique<SequenceSink>(format, out);
   return std::make_unique<AviSink>(format, out, options);
 }

@@ -10,7 +10,8 @@
 
 namespace samplegen {
 
-enum class OutputFormat { Avi24, AviGrey, AviPal, AviY800, Bmp, Jpg, Fits16, Fits32, FitsLrgb, Tif8, Tif16, Tif48 };
+enum class OutputFormat { Avi24, AviGrey, AviPal, AviY800, Bmp, Jpg, Fits16, Fits32, FitsLrgb, Tif8, Tif16, Tif48,
+                          Ser, SerRgb, SerBgr, SerBayer, AviMosaic };
 
 bool ParseFormat(const std::string& name, OutputFormat& out);
 const char* FormatName(OutputFormat f);
@@ -19,6 +20,7 @@ bool IsGreyFormat(OutputFormat f);
 // Formats written as one file (or a set of files) per frame into a folder.
 bool IsSequenceFormat(OutputFormat f);
 
+bool IsSerFormat(OutputFormat f);
 // Formats that can hold samples deeper than 8 bits.
 bool IsDeepFormat(OutputFormat f);
 
@@ -32,6 +34,10 @@ struct SinkOptions {
   int width = 0, height = 0;
   double fps = 25;
   bool openDml = false;
+  int bits = 8;              // SER sample depth
+  int pattern = 0;           // Bayer pattern of ser-bayer and avi-mosaic: RGGB, GRBG, GBRG, BGGR
+  bool serBigEndian = false; // 16-bit SER samples stored big-endian
+  int serFlag = 0;           // the SER header's byte-order flag as written
 };
 
 class FrameSink {

@@ -197,6 +197,10 @@ int RunTurbulent(const Options& o) {
   so.height = o.height;
   so.fps = o.fps;
   so.openDml = o.openDml;
+  so.bits = o.bits;
+  so.pattern = o.pattern;
+  so.serBigEndian = o.serBigEndian;
+  so.serFlag = o.serFlag;
   auto sink = MakeSink(o.format, o.out, so);
   const SensorModel sensor = Sensor(o, o.bits);
   const bool deep = o.bits > 8;

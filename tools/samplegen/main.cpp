@@ -38,7 +38,10 @@ const char* kUsage =
     "  --scene planet|moon|sun      scene (planet)\n"
     "  --frames N                   number of frames (300)\n"
     "  --size WxH                   frame size (640x480)\n"
-    "  --format avi24|avigrey|avipal|avi-y800|bmp|jpg|fits16|fits32|fits-lrgb|tif8|tif16|tif48\n"
+    "  --format avi24|avigrey|avipal|avi-y800|bmp|jpg|fits16|fits32|fits-lrgb|tif8|tif16|tif48|\n"
+    "           ser|ser-rgb|ser-bgr|ser-bayer|avi-mosaic\n"
+    "  --pattern RGGB|GRBG|GBRG|BGGR Bayer pattern of ser-bayer and avi-mosaic (RGGB)\n"
+    "  --byte-order little|big      16-bit SER samples (little); --ser-flag 0|1 the header's flag (0)\n"
     "                               output (avi24); the sequence formats write\n"
     "                               PATH/frame_00000.bmp ... and leave dropped frames out\n"
     "  --seed N                     random seed (1)\n"
@@ -114,6 +117,19 @@ Options Parse(int argc, char** argv) {
       if (!ParseFormat(value(), o.format)) Usage("unknown format");
     } else if (a == "--out") {
       o.out = value();
+    } else if (a == "--pattern") {
+      const std::string v = value();
+      const char* names[] = {"RGGB", "GRBG", "GBRG", "BGGR"};
+      o.pattern = -1;
+      for (int k = 0; k < 4; ++k)
+        if (v == names[k]) o.pattern = k;
+      if (o.pattern < 0) Usage("--pattern must be RGGB, GRBG, GBRG or BGGR");
+    } else if (a == "--byte-order") {
+      const std::string v = value();
+      if (v != "little" && v != "big") Usage("--byte-order must be little or big");
+      o.serBigEndian = v == "big";
+    } else if (a == "--ser-flag") {
+      o.serFlag = IntArg(a, value());
     } else if (a == "--seed") {
       o.seed = static_cast<uint64_t>(IntArg(a, value()));
     } else if (a == "--drop") {
@@ -187,6 +203,7 @@ Options Parse(int argc, char** argv) {
   if (o.dropRate < 0 || o.dropRate > 1) Usage("--drop-rate must be 0..1");
   if (o.fps <= 0 || o.fps > 100000) Usage("--fps out of range");
   if (o.threads > 64) Usage("--threads out of range");
+  if (IsSerFormat(o.format) && (!o.drop.empty() || o.dropRate > 0)) Usage("SER captures have no dropped frames");
   if (o.seeing == Seeing::Gaussian) {
     if (physical) Usage("--d-r0-*, --aniso, --peak-electrons, --read-noise and --bits need --seeing turbulent or none");
     return o;
@@ -200,7 +217,7 @@ Options Parse(int argc, char** argv) {
   if (o.peakElectrons < 1 || o.peakElectrons > 1e7 || o.readNoise < 0 || o.readNoise > 1000)
     Usage("--peak-electrons must be 1..1e7 and --read-noise 0..1000");
   if (o.bits != 8 && o.bits != 12 && o.bits != 16) Usage("--bits must be 8, 12 or 16");
-  if (o.bits > 8 && !IsDeepFormat(o.format)) Usage("--bits 12 and 16 need fits16, fits-lrgb, tif16 or tif48");
+  if (o.bits > 8 && !IsDeepFormat(o.format)) Usage("--bits 12 and 16 need fits16, fits-lrgb, tif16, tif48 or a SER format");
   return o;
 }
 
@@ -324,6 +341,10 @@ int Run(const Options& o) {
   so.height = o.height;
   so.fps = o.fps;
   so.openDml = o.openDml;
+  so.bits = o.bits;
+  so.pattern = o.pattern;
+  so.serBigEndian = o.serBigEndian;
+  so.serFlag = o.serFlag;
   auto sink = MakeSink(o.format, o.out, so);
 
   const bool grey = IsGreyFormat(o.format);
