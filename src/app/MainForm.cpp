@@ -23,6 +23,7 @@
 #include "stacking/StackingControls.h"
 #include "wavelets/WaveletController.h"
 #include "wavelets/WaveletControls.h"
+#include "ui/Canvas.h"
 
 namespace app {
 
@@ -185,6 +186,12 @@ void MainForm::WireStacking() {
     ws.stack.StackY = y;
   };
   AddDump("stack", [this] { return stacking_->DumpJson(); });
+  st.LuminanceStackAdded = [this] {
+    for (ui::Slider* sl : {&waveletControls.RedLRGBslider, &waveletControls.GreenLRGBSlider,
+                           &waveletControls.BlueLRGBSlider})
+      sl->setEnabled(false);
+  };
+  st.ScrollProcessedView = [this](int x, int y, int w, int h) { waveletControls.ProcessImage.scrollOnto(x, y, w, h); };
 }
 
 // The wavelet stage learns of new stacks and page entries; its state for the batch tool.
@@ -214,6 +221,38 @@ void MainForm::WireRegistration() {
     return input.UseFlatfield.checked() && ws.stack.FlatWidth > 0 && !g.empty() ? &g : nullptr;
   };
   reg.AfterAutoStack = [this] { PlaceAreaOnFeatureAfterAutoStack(); };
+  using Stage = registration::RegistrationController::Stage;
+  auto page = [this](Stage s) -> ui::Page& { return s == Stage::Aligning ? shell.AligningPage : shell.StackingPage; };
+  reg.SetStageVisible = [page](Stage s, bool on) { page(s).setVisible(on); };
+  reg.ShowStage = [this, page](Stage s) {
+    page(s).setVisible(true);
+    form_.setActivePage(page(s));
+  };
+  reg.StackSizeCaption = [this](const std::string& text) { stackingControls.Stackimagesize.setCaption(text); };
+  reg.SetStackRange = [this](int maxPos) { stackingControls.StackSlider.setMax(maxPos); };
+  reg.SetStackCut = [this](int cut) { stackingControls.StackSlider.setValue(cut); };
+  reg.DifferenceCut = [this] { return stackingControls.differencecutslider.value(); };
+  // The Stacking page's copy of the graph keeps its own size (307 x 249); the graph goes to
+  // its corner.
+  reg.ShowStackGraph = [this](const ui::Bitmap24& g) {
+    ui::Bitmap24& copy = stackingControls.StackGraph.picture();
+    if (copy.empty()) copy.setSize(307, 249);
+    copy.fill(ui::colors::White);
+    ui::Canvas(copy).copyRect({0, 0, g.width(), g.height()}, g, {0, 0, g.width(), g.height()});
+    stackingControls.StackGraph.invalidate();
+  };
+  reg.ProcessedViewToCorner = [this] { waveletControls.ProcessImage.setScrollPosition(0, 0); };
+  reg.HideProcessingWindows = [this] {
+    for (ui::ToolWindow* w : {&finishControls.HLSWindow, &finishControls.GammaWindow, &finishControls.HistoWindow,
+                              &waveletControls.FilterWindow})
+      w->setVisible(false);
+  };
+  // Resampled stacks are never expanded, and the processed picture no longer has the frames'
+  // geometry to re-align on.
+  reg.ResamplingChanged = [this](bool on) {
+    if (on) stackingControls.Expandstack.setChecked(false);
+    waveletControls.RestartAlign.setVisible(!on);
+  };
   // The processed picture as the reference: the button also aligns anew.
   waveletControls.RestartAlign.OnClick = [this] {
     if (registration_->ReferenceFromProcessed(waveletControls.ProcessImage.picture())) registration_->AlignallButtonClick();

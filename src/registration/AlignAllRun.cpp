@@ -2,6 +2,7 @@
 // optimize, and optionally go on to stack; browsing the frames by rank.
 #include <algorithm>
 
+#include "base/FlagScope.h"
 #include "base/Numbers.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
@@ -123,11 +124,7 @@ void RegistrationController::AlignallButtonClick() {
     return;
   }
   const int n = Box();
-  runActive_ = true;
-  struct Active {
-    bool& b;
-    ~Active() { b = false; }
-  } active{runActive_};
+  px::FlagScope active(runActive_);
 
   // The run starts: every frame's results and the rank list cleared.
   if (c_.ManualAlign.checked()) s_.ui.showMessage(" Point at the alignmentfeature and left-click ");
@@ -146,9 +143,8 @@ void RegistrationController::AlignallButtonClick() {
 
   // The pictures sized to the frames; calibration of another size only warned about.
   c_.AlignImage.picture().reset(in.FrameWidth, in.FrameHeight);
-  auto* sizeLabel = s_.form.find("Stackimagesize");
   const std::string sizeText = "Image : " + std::to_string(in.FrameWidth) + "x" + std::to_string(in.FrameHeight);
-  if (sizeLabel) sizeLabel->setCaption(sizeText);
+  if (StackSizeCaption) StackSizeCaption(sizeText);
   ic.Frames.setVisible(true);
   if (ic.UseDarkFrame.checked()) {
     const frames::Single2dArray* dark = Darkframe ? Darkframe() : nullptr;
@@ -168,7 +164,7 @@ void RegistrationController::AlignallButtonClick() {
   st_.LastPeak = 0;
   c_.Optimizebutton.setEnabled(true);
   in.CancelRequested = false;
-  SetPageVisible("StackingPage", true);
+  SetPageVisible(Stage::Stacking, true);
   ic.Frames.setCaption("FFT spectrum ");
   s_.progress.start("Alignment processing");
   in.AlignPass = true;
@@ -214,7 +210,7 @@ void RegistrationController::AlignallButtonClick() {
   // The pass is over.
   c_.Allignallbutton.setFocus();
   c_.Haltbutton.setVisible(false);
-  if (sizeLabel) sizeLabel->setCaption(sizeText);
+  if (StackSizeCaption) StackSizeCaption(sizeText);
   in.AlignPass = false;
 
   // Ranking, optimizing and the automatic stack.
@@ -232,8 +228,7 @@ void RegistrationController::AlignallButtonClick() {
     else x_.navigation.PreviewSliderChange();
     const int maxPos = std::max(in.SelectedCount - 1, 0);
     c_.AlignSlider.setMax(maxPos);
-    auto* stackSlider = dynamic_cast<ui::Slider*>(s_.form.find("StackSlider"));
-    if (stackSlider) stackSlider->setMax(maxPos);
+    if (SetStackRange) SetStackRange(maxPos);
     if (FillStackList) FillStackList();
     const int cut = autoStack_ ? AutoStackCut(table, maxPos, c_.OptimizeQualitySpin.value()) : 0;
     if (sumD == 0) sumD = 1e-10;
@@ -260,15 +255,14 @@ void RegistrationController::AlignallButtonClick() {
     c_.AlignSlider.setVisible(true);  // browsing by rank
     if (RefreshStackSelection) RefreshStackSelection();
     LogTime("End of optimizer ");
-    if (auto* processImage = dynamic_cast<ui::Image*>(s_.form.find("ProcessImage")))
-      processImage->setScrollPosition(0, 0);
+    if (ProcessedViewToCorner) ProcessedViewToCorner();
 
     // A run cancelled while optimizing does not go on to stack.
     if (autoStack_ && !in.CancelRequested) {
-      if (stackSlider) stackSlider->setValue(cut);
+      if (SetStackCut) SetStackCut(cut);
       c_.FFTWindow.setVisible(false);
       c_.Propertywindow.setVisible(false);
-      ShowPage("StackingPage");
+      ShowPage(Stage::Stacking);
       if (RunStacking) RunStacking();
       c_.UseProcessed.setVisible(true);
       if (AfterAutoStack) AfterAutoStack();

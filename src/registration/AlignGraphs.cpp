@@ -117,8 +117,7 @@ void RegistrationController::DrawAlignGraph() {
     cv.lineTo(xOf(p), h - px::Round(h * rel));
   }
 
-  double cut = 100;
-  if (auto* slider = dynamic_cast<ui::Slider*>(s_.form.find("differencecutslider"))) cut = slider->value();
+  const double cut = DifferenceCut ? DifferenceCut() : 100;
   cv.pen.style = ui::PenStyle::Solid;
   cv.pen.color = ui::colors::Blue;
   const int ycut = h - px::Round(cut * 0.01 * h);
@@ -138,14 +137,7 @@ void RegistrationController::DrawAlignGraph() {
   }
   c_.imgGraph.invalidate();
 
-  if (auto* stackGraph = dynamic_cast<ui::Image*>(s_.form.find("StackGraph"))) {
-    // The Stacking page's copy keeps its own size (307 x 249); the graph goes to its corner.
-    ui::Bitmap24& copy = stackGraph->picture();
-    if (copy.empty()) copy.setSize(307, 249);
-    copy.fill(ui::colors::White);
-    ui::Canvas(copy).copyRect({0, 0, g.width(), g.height()}, g, {0, 0, g.width(), g.height()});
-    stackGraph->invalidate();
-  }
+  if (ShowStackGraph) ShowStackGraph(g);
 }
 
 void RegistrationController::SortRankList() { registration::SortRankList(x_.table, c_.AlignSlider.max()); }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/FlagScope.h"
 #include "base/Numbers.h"
 #include "finish/Resample.h"
 #include "frames/FrameSource.h"
@@ -106,11 +107,7 @@ double RegistrationController::FillInteriorWindow(const uint8_t* topLeft, size_t
 
 void RegistrationController::OptimizeButtonClick() {
   if (runActive_ || x_.input.AlignPass || x_.input.StackPass) return;
-  runActive_ = true;
-  struct Active {
-    bool& b;
-    ~Active() { b = false; }
-  } active{runActive_};
+  px::FlagScope active(runActive_);
   RunOptimizerPass();
   s_.ui.setCursor(ui::Cursor::Normal);
 }
@@ -167,12 +164,8 @@ void RegistrationController::RunOptimizerPass() {
   s_.progress.show();
   optimizerPassSum_ = 0;
 
-  inRun_ = true;
+  px::FlagScope done(inRun_);
   lastDisplay_ = -1e18;
-  struct Done {
-    bool& b;
-    ~Done() { b = false; }
-  } done{inRun_};
 
   const OptimizerOptions options = ReadOptimizerOptions();
   const bool interlaced = options.interlaced;

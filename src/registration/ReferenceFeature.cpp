@@ -17,7 +17,7 @@ void RegistrationController::PreviewImageMouseDown(int x, int y) {
   if (in.PreviewClickLock || !in.InputLoaded || in.AlignPass || in.StackPass || runActive_) return;
   if (current >= 0 && current < frames::MaxFrames && x_.table[current].Excluded) return;
   in.CancelRequested = false;
-  SetPageVisible("AligningPage", true);
+  SetPageVisible(Stage::Aligning, true);
 
   const int h = Box() / 2;
   if (x <= h || x >= in.FrameWidth - h - 1 || y <= h || y >= in.FrameHeight - h - 1) {
@@ -47,7 +47,7 @@ void RegistrationController::PreviewImageMouseDown(int x, int y) {
   c_.ShowFFTbox.setChecked(true);
   c_.Showgraphbox.setChecked(true);
   CalculateReferenceFFT();
-  ShowPage("AligningPage");
+  ShowPage(Stage::Aligning);
   if (c_.ShowFFTbox.checked()) c_.FFTWindow.setVisible(true);
   Alignonebuttonclick();
   if (c_.Showgraphbox.checked()) c_.Propertywindow.setVisible(true);
@@ -147,11 +147,10 @@ bool RegistrationController::ReferenceFromProcessed(const ui::Bitmap24& processe
     return false;
   }
   st_.WorkStatus = wsFeatureSet;
-  ShowPage("AligningPage");
+  ShowPage(Stage::Aligning);
   if (c_.ShowFFTbox.checked()) c_.FFTWindow.setVisible(true);
   if (c_.Showgraphbox.checked()) c_.Propertywindow.setVisible(true);
-  for (const char* w : {"HLSWindow", "GammaWindow", "HistoWindow", "FilterWindow"})
-    if (auto* win = s_.form.find(w)) win->setVisible(false);
+  if (HideProcessingWindows) HideProcessingWindows();
   ui::Bitmap24& fftPic = c_.FFTImage.picture();
   fftPic.fill(ui::colors::White);
   ui::Canvas fc(fftPic);

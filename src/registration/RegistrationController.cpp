@@ -96,17 +96,6 @@ void RegistrationController::LogTime(const std::string& prefix) {
   c_.Memo2.add(prefix + buf);
 }
 
-void RegistrationController::SetPageVisible(const char* page, bool on) {
-  if (auto* p = s_.form.find(page)) p->setVisible(on);
-}
-
-void RegistrationController::ShowPage(const char* page) {
-  if (auto* p = dynamic_cast<ui::Page*>(s_.form.find(page))) {
-    p->setVisible(true);
-    s_.form.setActivePage(*p);
-  }
-}
-
 void RegistrationController::SearchAreaChange() {
   double v = c_.SearchArea.value();
   if (v < 1) c_.SearchArea.setValue(1);
@@ -135,9 +124,7 @@ void RegistrationController::ResampledClick() {
   c_.ResampleCombo.setVisible(on);
   c_.ResampleSpin.setVisible(on);
   c_.ResampleXLabel.setVisible(on);
-  if (auto* expand = dynamic_cast<ui::CheckBox*>(s_.form.find("Expandstack")); expand && on)
-    expand->setChecked(false);
-  if (auto* restart = s_.form.find("RestartAlign")) restart->setVisible(!on);
+  if (ResamplingChanged) ResamplingChanged(on);
   st_.ResampleFactor = static_cast<float>(c_.ResampleSpin.value());
 }
 

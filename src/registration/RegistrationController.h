@@ -61,6 +61,20 @@ class RegistrationController {
   std::function<void()> RefreshStackSelection;  // the stack selection's labels and graph
   std::function<void()> FillStackList;          // the stack lists in rank order
   std::function<void()> AfterAutoStack;         // "Align && stack" after the stack
+  // The shell and the later stages' controls, reached through the main window: the pages of
+  // the work, the stacking page's size caption, rank range, cut and graph, the processed
+  // view, the tool windows of processing, the controls that follow "Resample".
+  enum class Stage { Aligning, Stacking };
+  std::function<void(Stage, bool visible)> SetStageVisible;
+  std::function<void(Stage)> ShowStage;
+  std::function<void(const std::string&)> StackSizeCaption;
+  std::function<void(int maxPos)> SetStackRange;
+  std::function<void(int cut)> SetStackCut;
+  std::function<int()> DifferenceCut;                 // the difference cut-off slider, percent
+  std::function<void(const ui::Bitmap24&)> ShowStackGraph;
+  std::function<void()> ProcessedViewToCorner;
+  std::function<void()> HideProcessingWindows;
+  std::function<void(bool resampling)> ResamplingChanged;
   // Green plane of the darkframe for the optimizer, or nullptr when none is in use.
   std::function<const frames::Single2dArray*()> Darkframe;
   // Green plane of the flatfield, or nullptr; only its size is checked here.
@@ -179,8 +193,12 @@ class RegistrationController {
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
   void LogTime(const std::string& prefix);
-  void SetPageVisible(const char* page, bool on);
-  void ShowPage(const char* page);
+  void SetPageVisible(Stage stage, bool on) {
+    if (SetStageVisible) SetStageVisible(stage, on);
+  }
+  void ShowPage(Stage stage) {
+    if (ShowStage) ShowStage(stage);
+  }
   int Box() const { return engine_->FFTSize(); }
   // The correlation box's taper for the current box size.
   const std::vector<float>& Window() {

@@ -21,8 +21,8 @@ StackingController::StackingController(ui::Services& s, StackingControls& c, Sta
       c_(c),
       d_(d),
       st_(d.state),
-      colourStack_(s.form.get<ui::CheckBox>("ColourStack")),
-      lrgb1_(s.form.get<ui::CheckBox>("LRGB1")) {
+      colourStack_(d.inputControls.ColourStack),
+      lrgb1_(d.inputControls.LRGB1) {
   colourStack_.OnClick = [this] { ColourStackClick(); };
   c_.Colourprocess2.OnClick = [this] { Colourprocess2Click(); };
   c_.SaveSub.OnClick = [this] { SaveSubClick(); };
@@ -395,8 +395,7 @@ void StackingController::AccumulateFrame() {
   if (acc_.Add(planes, o, fi, src) && !st_.LumiChannelSeen) {
     st_.LumiChannelSeen = true;
     d_.inputControls.Lumichannel.setChecked(true);
-    for (const char* name : {"RedLRGBslider", "GreenLRGBSlider", "BlueLRGBSlider"})
-      if (auto* c = s_.form.find(name)) c->setEnabled(false);
+    if (LuminanceStackAdded) LuminanceStackAdded();
   }
 }
 
@@ -479,14 +478,9 @@ void StackingController::FinishStack(int width, int height) {
 }
 
 void StackingController::SetScrollPositions(int width, int height) {
-  for (const char* name : {"Stackimage", "ProcessImage"}) {
-    auto* view = dynamic_cast<ui::Image*>(s_.form.find(name));
-    if (!view) continue;
-    int sx = view->scrollX(), sy = view->scrollY();
-    if (width > 817) sx = px::Round(d_.reg.HotX * st_.ViewScale) - 408;
-    if (height > 625) sy = px::Round(d_.reg.HotY * st_.ViewScale) - 312;
-    view->setScrollPosition(sx, sy);
-  }
+  const int x = px::Round(d_.reg.HotX * st_.ViewScale), y = px::Round(d_.reg.HotY * st_.ViewScale);
+  c_.Stackimage.scrollOnto(x, y, width, height);
+  if (ScrollProcessedView) ScrollProcessedView(x, y, width, height);
 }
 
 }  // namespace stacking

@@ -96,6 +96,8 @@ class StackingController {
   std::function<void()> ShowLaterPages;                  // Wavelet and Final pages available
   std::function<void()> ShowStackingPage;                // the Stacking page shown and active
   std::function<void()> StackBuilt;                      // a stack exists (unlocks later stages)
+  std::function<void()> LuminanceStackAdded;             // a luminance file joined: no mixing
+  std::function<void(int, int, int, int)> ScrollProcessedView;  // onto (x, y) of a W x H picture
 
  private:
   void DrawStackGraph();
