@@ -72,19 +72,10 @@ void FinalController::BitBtn8Click() {
       case 2:
         if (mayWrite(base + ".jpg")) formats::SaveJpegFile(base + ".jpg", FinalPictureForSaving(), 90);
         break;
-      case 3: {
-        formats::FitsWriteRequest w;
-        w.path = px::JoinPath(dir, name.empty() || name[0] == '.' ? "default" + name : name);
-        w.width = width();
-        w.height = height();
-        w.mode = formats::FitsBitmap16;
-        w.bitpix = 16;
-        w.colour = d_.inputControls.ColourStack.checked();
-        w.bitmap48 = &out;
-        w.confirmOverwrite = mayWrite;
-        formats::WriteFits(w);
+      case 3:
+        formats::WriteFitsPicture16(px::JoinPath(dir, name.empty() || name[0] == '.' ? "default" + name : name),
+                                    width(), height(), d_.inputControls.ColourStack.checked(), out, mayWrite);
         break;
-      }
       case 4:
         if (mayWrite(base + ".tif")) {
           formats::TTIFFBitMap tif;

@@ -217,4 +217,19 @@ void WriteFitsImage32(const std::string& path, int width, int height, const std:
   WriteImage(path, width, height, values, bzero, 32);
 }
 
+FitsWriteResult WriteFitsPicture16(const std::string& path, int width, int height, bool colour,
+                                   const TTIFFBitMap& bitmap48,
+                                   std::function<bool(const std::string& fileName)> confirmOverwrite) {
+  FitsWriteRequest w;
+  w.path = path;
+  w.width = width;
+  w.height = height;
+  w.mode = FitsBitmap16;
+  w.bitpix = 16;
+  w.colour = colour;
+  w.bitmap48 = &bitmap48;
+  w.confirmOverwrite = std::move(confirmOverwrite);
+  return WriteFits(w);
+}
+
 }  // namespace formats

@@ -46,6 +46,11 @@ std::vector<std::string> FitsOutputNames(const std::string& path, int mode, bool
 // and a px::PelinoxaError names that file and the reason. Throws std::invalid_argument for a
 // request without the sources its mode needs.
 FitsWriteResult WriteFits(const FitsWriteRequest& request);
+// A processed picture's 16-bit copy as 16-bit FITS (one file per colour, or the green one),
+// width x height of `bitmap48`, the overwrite question asked through `confirmOverwrite`.
+FitsWriteResult WriteFitsPicture16(const std::string& path, int width, int height, bool colour,
+                                   const TTIFFBitMap& bitmap48,
+                                   std::function<bool(const std::string& fileName)> confirmOverwrite);
 
 // The 36-card header block. Cards: SIMPLE, BITPIX, NAXIS, NAXIS1, NAXIS2, BSCALE, BZERO with
 // values right-justified to column 30; DATE-OBS ('dd/mm/yy'), TIME-OBS ('hh:nn:ss'), OBJECT,

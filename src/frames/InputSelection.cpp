@@ -120,14 +120,7 @@ void InputSelection::SelectFileButtonClick() {
     return;
   }
 
-  c_.PreviewImage.setEnabled(false);
-  nav_.ForgetMarker();
-  in_.InputLoaded = true;
-  in_.SingleImage = false;
-  c_.UseFramesign.setVisible(true);
-  c_.UseFramesign.setColor(ui::colors::Green);
-  c_.CreateDarkframe.setVisible(true);
-  c_.CreateFlatfield.setVisible(true);
+  BeginInput(true);
 
   if (KindOfFilter(res.filterIndex) == ikAvi) {
     if (!ReadVideo(firstName)) return;
@@ -382,6 +375,19 @@ void InputSelection::DropVideo(const std::string& path) {
   CommonTail();
 }
 
+// What every new input starts with: the preview waits for its first frame, the marker goes,
+// the calibration buttons and the frame-use sign show.
+void InputSelection::BeginInput(bool loaded) {
+  c_.PreviewImage.setEnabled(false);
+  nav_.ForgetMarker();
+  in_.InputLoaded = loaded;
+  in_.SingleImage = false;
+  c_.UseFramesign.setVisible(true);
+  c_.UseFramesign.setColor(ui::colors::Green);
+  c_.CreateDarkframe.setVisible(true);
+  c_.CreateFlatfield.setVisible(true);
+}
+
 void InputSelection::BitBtn10Click() {
   if (!in_.stillInput()) return;
   c_.SelectFramesChecklist.clear();
@@ -393,14 +399,7 @@ void InputSelection::BitBtn10Click() {
 void InputSelection::OpenVideo(const std::string& path) {
   px::FlagScope lock(in_.PreviewClickLock);
   ResetForNewInput();
-  c_.PreviewImage.setEnabled(false);
-  nav_.ForgetMarker();
-  in_.InputLoaded = true;
-  in_.SingleImage = false;
-  c_.UseFramesign.setVisible(true);
-  c_.UseFramesign.setColor(ui::colors::Green);
-  c_.CreateDarkframe.setVisible(true);
-  c_.CreateFlatfield.setVisible(true);
+  BeginInput(true);
   ReadVideo(path);
   CommonTail();
 }
@@ -408,14 +407,7 @@ void InputSelection::OpenVideo(const std::string& path) {
 void InputSelection::OpenStillFrames(const std::vector<std::string>& paths, InputKind kind) {
   px::FlagScope lock(in_.PreviewClickLock);
   ResetForNewInput();
-  c_.PreviewImage.setEnabled(false);
-  nav_.ForgetMarker();
-  in_.InputLoaded = !paths.empty();
-  in_.SingleImage = false;
-  c_.UseFramesign.setVisible(true);
-  c_.UseFramesign.setColor(ui::colors::Green);
-  c_.CreateDarkframe.setVisible(true);
-  c_.CreateFlatfield.setVisible(true);
+  BeginInput(!paths.empty());
   if (paths.empty()) {
     CommonTail();
     return;

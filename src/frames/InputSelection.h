@@ -73,6 +73,7 @@ class InputSelection {
   px::Json DumpJson() const;
 
  private:
+  void BeginInput(bool loaded);
   void ResetForNewInput();
   bool ReadVideo(const std::string& path);
   void DropVideo(const std::string& path);

@@ -58,19 +58,10 @@ void WaveletController::SaveBMP2buttonClick() {
       case 2:
         if (mayWrite(base + ".jpg")) formats::SaveJpegFile(base + ".jpg", pic, 90);
         break;
-      case 3: {
-        formats::FitsWriteRequest w;
-        w.path = px::JoinPath(dir, name.empty() || name[0] == '.' ? "default" + name : name);
-        w.width = st_.Width;
-        w.height = st_.Height;
-        w.mode = formats::FitsBitmap16;
-        w.bitpix = 16;
-        w.colour = d_.inputControls.ColourStack.checked();
-        w.bitmap48 = &out;
-        w.confirmOverwrite = mayWrite;
-        formats::WriteFits(w);
+      case 3:
+        formats::WriteFitsPicture16(px::JoinPath(dir, name.empty() || name[0] == '.' ? "default" + name : name),
+                                    st_.Width, st_.Height, d_.inputControls.ColourStack.checked(), out, mayWrite);
         break;
-      }
       case 4:
         // The 16-bit copy is one column and row larger than the image; the file has its size.
         if (mayWrite(base + ".tif")) {
