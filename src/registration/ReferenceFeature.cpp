@@ -32,11 +32,7 @@ void RegistrationController::PreviewImageMouseDown(int x, int y) {
   c_.AlignImage.picture().reset(in.FrameWidth, in.FrameHeight);
   c_.Alignonebutton.setEnabled(true);
 
-  ui::Bitmap24& fftPic = c_.FFTImage.picture();
-  fftPic.fill(ui::colors::White);
-  ui::Canvas fc(fftPic);
-  fc.textOut(fftPic.width() / 2 - 40, fftPic.height() / 2 - 16, " Not defined ");
-  c_.FFTImage.invalidate();
+  ClearFFTPicture();
 
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   st_.HotX = x;
@@ -100,16 +96,11 @@ void RegistrationController::CalculateReferenceFFT() {
   qualityBoxMean_ = mean;
   DrawSpectrumGraph();
 
-  e.ClearCorner(e.FFTIm);
-  TaperedMeanFree(lum, Window(), n, e.FFTRe);
-  e.FFT2DForward();
   if (c_.FFTFilter.checked()) {
     const float r = static_cast<float>(c_.FFTFilterspin.value());
     st_.FilterRadius2 = r * r;
-    ApplyAlignmentFilter(e.FFTRe, e.FFTIm, n, st_.FilterRadius2);
   }
-  e.CopyCorner(*refSpecRe_, e.FFTRe);
-  e.CopyCorner(*refSpecIm_, e.FFTIm);
+  StoreReferenceSpectrum(lum, c_.FFTFilter.checked(), st_.FilterRadius2);
 
   DrawMarker(c_.AlignImage.picture(), st_.HotX, st_.HotY, n, false);
   c_.AlignImage.invalidate();
@@ -151,11 +142,7 @@ bool RegistrationController::ReferenceFromProcessed(const ui::Bitmap24& processe
   if (c_.ShowFFTbox.checked()) c_.FFTWindow.setVisible(true);
   if (c_.Showgraphbox.checked()) c_.Propertywindow.setVisible(true);
   if (HideProcessingWindows) HideProcessingWindows();
-  ui::Bitmap24& fftPic = c_.FFTImage.picture();
-  fftPic.fill(ui::colors::White);
-  ui::Canvas fc(fftPic);
-  fc.textOut(fftPic.width() / 2 - 40, fftPic.height() / 2 - 16, " Not defined ");
-  c_.FFTImage.invalidate();
+  ClearFFTPicture();
   st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
   c_.ShowFFTbox.setChecked(true);
   c_.Showgraphbox.setChecked(true);
@@ -223,6 +210,27 @@ void RegistrationController::FFTFilterClick() {
   cv.moveTo(x, 0);
   cv.lineTo(x, g.height());
   c_.imgGraph.invalidate();
+}
+
+void RegistrationController::ClearFFTPicture() {
+  ui::Bitmap24& fftPic = c_.FFTImage.picture();
+  fftPic.fill(ui::colors::White);
+  ui::Canvas fc(fftPic);
+  fc.textOut(fftPic.width() / 2 - 40, fftPic.height() / 2 - 16, " Not defined ");
+  c_.FFTImage.invalidate();
+}
+
+// The reference spectrum from a luminance box: tapered and mean-free like every frame's
+// correlation box, transformed, low-passed when the alignment filter is on.
+void RegistrationController::StoreReferenceSpectrum(const FftPlane& lum, bool filter, float radius2) {
+  FftEngine& e = *engine_;
+  const int n = Box();
+  e.ClearCorner(e.FFTIm);
+  TaperedMeanFree(lum, Window(), n, e.FFTRe);
+  e.FFT2DForward();
+  if (filter) ApplyAlignmentFilter(e.FFTRe, e.FFTIm, n, radius2);
+  e.CopyCorner(*refSpecRe_, e.FFTRe);
+  e.CopyCorner(*refSpecIm_, e.FFTIm);
 }
 
 void RegistrationController::SetWholeFrameReference(const ui::Bitmap24& picture) {

@@ -102,12 +102,7 @@ bool RegistrationController::ReferenceFromBestFrames() {
       const float* v = &sum[k * 3];
       lum.at(x, y) = (v[2] * lumWeights_[0] + v[1] * lumWeights_[1] + v[0] * lumWeights_[2]) / count[k];
     }
-  e.ClearCorner(e.FFTIm);
-  TaperedMeanFree(lum, Window(), n, e.FFTRe);
-  e.FFT2DForward();
-  if (o.filter) ApplyAlignmentFilter(e.FFTRe, e.FFTIm, n, o.correlation.filterRadius2);
-  e.CopyCorner(*refSpecRe_, e.FFTRe);
-  e.CopyCorner(*refSpecIm_, e.FFTIm);
+  StoreReferenceSpectrum(lum, o.filter, o.correlation.filterRadius2);
   c_.Memo2.add("Reference from the best " + std::to_string(best.size()) + " frames");
   return true;
 }

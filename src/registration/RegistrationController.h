@@ -164,6 +164,8 @@ class RegistrationController {
   OptimizerOptions ReadOptimizerOptions();
   RegistrationOptions runOptions_;  // read when a run starts (or for one registration)
   void RegistrationPass();
+  void ClearFFTPicture();  // white, " Not defined "
+  void StoreReferenceSpectrum(const FftPlane& lum, bool filter, float radius2);
   // Replaces the reference by the average of the best frames of the pass just made; false
   // when the run keeps its reference frame.
   bool ReferenceFromBestFrames();

@@ -62,9 +62,12 @@ void Resample(int width, int height, int ch, float fx, float fy, Read readRow, W
   CubicWeights(fx, wx);
   CubicWeights(fy, wy);
   const size_t n = static_cast<size_t>(width) * ch;
-  std::vector<float> raw(n), out(n);
+  // Kept between frames: a stack run moves every frame, and allocates nothing per frame.
+  thread_local std::vector<float> raw, out, ring;
+  raw.resize(n);
+  out.resize(n);
+  ring.resize(4 * n);
   // The horizontally resampled rows y - 1 .. y + 2, kept in a ring of four.
-  std::vector<float> ring(4 * n);
   int have = -100;  // the last source row in the ring
   auto rowOf = [&](int r) { return ring.data() + static_cast<size_t>((r + 4) % 4) * n; };
   for (int y = 0; y < height; ++y) {

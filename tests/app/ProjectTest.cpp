@@ -135,7 +135,9 @@ TEST_F(ProjectTest, BrokenProjects_NameFileAndProblem_AndLeaveTheWorkAlone) {
     ui.messages.clear();
     Open(dir.file(c.name));
     EXPECT_TRUE(SawMessageContaining(c.problem));
-    if (c.problem.find("missing") == std::string::npos) EXPECT_TRUE(SawMessageContaining(dir.file(c.name)));
+    if (c.problem.find("missing") == std::string::npos) {
+      EXPECT_TRUE(SawMessageContaining(dir.file(c.name)));
+    }
     EXPECT_EQ(mf->Dump("frames").dump(), before);
     EXPECT_EQ(mf->ws.reg.WorkStatus, status);
   }
