@@ -328,15 +328,7 @@ void InputSelection::DropFiles(const std::vector<std::string>& files) {
   s_.settings.writeString("Files", "Lasttype", in_.InputKind == ikJpeg ? "JPG" : "BMP");
   if (in_.InputKind == ikFits) s_.settings.writeString("Files", "Lasttype", "FIT");
 
-  source_.ReadStillFrame(first, in_.InputKind);
-  const ui::Bitmap24& pic = source_.preview();
-  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
-  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
-  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) {
-    s_.ui.showMessage("Bitmap too large  !!!!");
-    in_.ImageWidth = in_.FrameWidth = std::min(in_.ImageWidth, MaxImageSide);
-    in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
-  }
+  SizeFromFirstStill(first, in_.InputKind, "Bitmap too large  !!!!");
   c_.PreviewImage.setSize(in_.ImageWidth, in_.ImageHeight);
   if (SizeAlignView) SizeAlignView(in_.ImageWidth, in_.ImageHeight);
 
@@ -388,6 +380,20 @@ void InputSelection::BeginInput(bool loaded) {
   c_.CreateFlatfield.setVisible(true);
 }
 
+// The sizes of a still sequence from its first frame, cut to the largest side the planes take
+// (with the message the caller gives).
+void InputSelection::SizeFromFirstStill(const std::string& first, InputKind kind, const char* tooLarge) {
+  source_.ReadStillFrame(first, kind);
+  const ui::Bitmap24& pic = source_.preview();
+  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
+  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
+  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) {
+    s_.ui.showMessage(tooLarge);
+    in_.ImageWidth = in_.FrameWidth = std::min(in_.ImageWidth, MaxImageSide);
+    in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
+  }
+}
+
 void InputSelection::BitBtn10Click() {
   if (!in_.stillInput()) return;
   c_.SelectFramesChecklist.clear();
@@ -433,15 +439,7 @@ void InputSelection::OpenStillFrames(const std::vector<std::string>& paths, Inpu
   c_.DirectoryListBox1.setText(in_.InputDir);
   f_.setCaption(StillCaption(first));
   in_.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(first), "");
-  source_.ReadStillFrame(first, kind);
-  const ui::Bitmap24& pic = source_.preview();
-  in_.ImageWidth = in_.FrameWidth = in_.SourceWidth = pic.width();
-  in_.ImageHeight = in_.FrameHeight = in_.SourceHeight = pic.height();
-  if (in_.ImageWidth > MaxImageSide || in_.ImageHeight > MaxImageSide) {
-    s_.ui.showMessage("BMP or JPEG too large  !!!!");
-    in_.ImageWidth = in_.FrameWidth = std::min(in_.ImageWidth, MaxImageSide);
-    in_.ImageHeight = in_.FrameHeight = std::min(in_.ImageHeight, MaxImageSide);
-  }
+  SizeFromFirstStill(first, kind, "BMP or JPEG too large  !!!!");
   in_.FrameCount = static_cast<int>(paths.size());
   if (in_.FrameCount == 1) {
     SingleStillFrame();

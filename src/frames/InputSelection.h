@@ -74,6 +74,7 @@ class InputSelection {
 
  private:
   void BeginInput(bool loaded);
+  void SizeFromFirstStill(const std::string& first, InputKind kind, const char* tooLarge);
   void ResetForNewInput();
   bool ReadVideo(const std::string& path);
   void DropVideo(const std::string& path);
