@@ -114,6 +114,66 @@ void RegistrationController::RegistrationPass() {
   }
 }
 
+// After a pass that was not cancelled: the rank list, the stack lists and graphs, the
+// optimizer until it stops improving, and for "Align && stack" the stack itself.
+void RegistrationController::RankOptimizeAndStack() {
+  auto& in = x_.input;
+  auto& ic = x_.inputControls;
+  auto& table = x_.table;
+  const int m = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
+  double sumD = 0;
+  for (int p = 0; p <= m; ++p) {
+    sumD += table[p].Difference;
+    table.ranks[p].FrameIndex = p;
+    table.ranks[p].RankQuality = table[p].Quality;
+  }
+  if (c_.Resampled.checked()) sumD = 1;
+  SortRankList();
+  if (ic.PreviewSlider.value() != 0) ic.PreviewSlider.setValue(0);
+  else x_.navigation.PreviewSliderChange();
+  const int maxPos = std::max(in.SelectedCount - 1, 0);
+  c_.AlignSlider.setMax(maxPos);
+  if (SetStackRange) SetStackRange(maxPos);
+  if (FillStackList) FillStackList();
+  const int cut = autoStack_ ? AutoStackCut(table, maxPos, c_.OptimizeQualitySpin.value()) : 0;
+  if (sumD == 0) sumD = 1e-10;
+  double prev = sumD * 0.001;
+  DrawAlignGraph();
+  s_.ui.setCursor(ui::Cursor::Normal);
+
+  if (c_.AutoOptimize.checked() && !c_.SubPixelEstimate.checked()) {
+    s_.progress.setCaption("Optimizing frames");
+    RunOptimizerPass();
+    double total = optimizerTotal_;
+    if (c_.Resampled.checked()) prev = total * 10;
+    const double pct = c_.OptimizeSpin.value();
+    while ((1 - pct / 100) * prev > total) {
+      s_.progress.setLine2("Last improvement :" + std::to_string(px::Round((1 - total / prev) * 100)) + "%");
+      prev = total;
+      s_.ui.processEvents();
+      if (!in.CancelRequested) RunOptimizerPass();
+      total = optimizerTotal_;
+    }
+  }
+  s_.progress.setLine2(" ");
+  s_.progress.hide();
+  c_.AlignSlider.setVisible(true);  // browsing by rank
+  if (RefreshStackSelection) RefreshStackSelection();
+  LogTime("End of optimizer ");
+  if (ProcessedViewToCorner) ProcessedViewToCorner();
+
+  // A run cancelled while optimizing does not go on to stack.
+  if (autoStack_ && !in.CancelRequested) {
+    if (SetStackCut) SetStackCut(cut);
+    c_.FFTWindow.setVisible(false);
+    c_.Propertywindow.setVisible(false);
+    ShowPage(Stage::Stacking);
+    if (RunStacking) RunStacking();
+    c_.UseProcessed.setVisible(true);
+    if (AfterAutoStack) AfterAutoStack();
+  }
+}
+
 void RegistrationController::AlignallButtonClick() {
   auto& in = x_.input;
   auto& ic = x_.inputControls;
@@ -214,62 +274,8 @@ void RegistrationController::AlignallButtonClick() {
   in.AlignPass = false;
 
   // Ranking, optimizing and the automatic stack.
-  if (!in.CancelRequested) {
-    const int m = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
-    double sumD = 0;
-    for (int p = 0; p <= m; ++p) {
-      sumD += table[p].Difference;
-      table.ranks[p].FrameIndex = p;
-      table.ranks[p].RankQuality = table[p].Quality;
-    }
-    if (c_.Resampled.checked()) sumD = 1;
-    SortRankList();
-    if (ic.PreviewSlider.value() != 0) ic.PreviewSlider.setValue(0);
-    else x_.navigation.PreviewSliderChange();
-    const int maxPos = std::max(in.SelectedCount - 1, 0);
-    c_.AlignSlider.setMax(maxPos);
-    if (SetStackRange) SetStackRange(maxPos);
-    if (FillStackList) FillStackList();
-    const int cut = autoStack_ ? AutoStackCut(table, maxPos, c_.OptimizeQualitySpin.value()) : 0;
-    if (sumD == 0) sumD = 1e-10;
-    double prev = sumD * 0.001;
-    DrawAlignGraph();
-    s_.ui.setCursor(ui::Cursor::Normal);
-
-    if (c_.AutoOptimize.checked() && !c_.SubPixelEstimate.checked()) {
-      s_.progress.setCaption("Optimizing frames");
-      RunOptimizerPass();
-      double total = optimizerTotal_;
-      if (c_.Resampled.checked()) prev = total * 10;
-      const double pct = c_.OptimizeSpin.value();
-      while ((1 - pct / 100) * prev > total) {
-        s_.progress.setLine2("Last improvement :" + std::to_string(px::Round((1 - total / prev) * 100)) + "%");
-        prev = total;
-        s_.ui.processEvents();
-        if (!in.CancelRequested) RunOptimizerPass();
-        total = optimizerTotal_;
-      }
-    }
-    s_.progress.setLine2(" ");
-    s_.progress.hide();
-    c_.AlignSlider.setVisible(true);  // browsing by rank
-    if (RefreshStackSelection) RefreshStackSelection();
-    LogTime("End of optimizer ");
-    if (ProcessedViewToCorner) ProcessedViewToCorner();
-
-    // A run cancelled while optimizing does not go on to stack.
-    if (autoStack_ && !in.CancelRequested) {
-      if (SetStackCut) SetStackCut(cut);
-      c_.FFTWindow.setVisible(false);
-      c_.Propertywindow.setVisible(false);
-      ShowPage(Stage::Stacking);
-      if (RunStacking) RunStacking();
-      c_.UseProcessed.setVisible(true);
-      if (AfterAutoStack) AfterAutoStack();
-    }
-  } else {
-    s_.progress.hide();
-  }
+  if (!in.CancelRequested) RankOptimizeAndStack();
+  else s_.progress.hide();
 
   // The time lines; a single frame reports the whole time as its time.
   const double elapsed = s_.ui.nowMs() - alignStartTime_;

@@ -78,6 +78,26 @@ void RegistrationController::ShowToolWindowsAfterQuestion() {
   s_.progress.show();
 }
 
+// Manual pointing, and the lost-alignment question when the peak collapsed (or "Re-Align" was
+// pressed): true when the user's click replaced the peak (px, py).
+bool RegistrationController::PointedByHand(const RegistrationOptions& o, double peak, int& px, int& py, int ox,
+                                           int oy) {
+  bool manual = false;
+  if (o.manual) manual = PointManually(px, py, ox, oy);
+  if ((0.7 * st_.LastPeak > peak && o.misalign) || forceRealign_) {
+    forceRealign_ = false;
+    c_.FFTWindow.setVisible(false);
+    c_.Propertywindow.setVisible(false);
+    s_.progress.hide();
+    if (s_.ui.messageBox(" Is the alignment lost ? \n\r Click OK to realign on feature ", ui::MsgKind::Warning,
+                         ui::ButtonsOKNo) == ui::DialogResult::OK) {
+      if (PointManually(px, py, ox, oy)) manual = true;
+    }
+    ShowToolWindowsAfterQuestion();
+  }
+  return manual;
+}
+
 RegistrationOptions RegistrationController::ReadOptions() {
   RegistrationOptions o;
   o.wholeFrame = c_.WholeFrameAlign.checked();
@@ -162,20 +182,7 @@ void RegistrationController::RegisterFrame() {
   int px = peak.x, py = peak.y;
   const double p = peak.value;
 
-  // Manual pointing and the lost-alignment question.
-  bool manual = false;
-  if (o.manual) manual = PointManually(px, py, ox, oy);
-  if ((0.7 * st_.LastPeak > p && o.misalign) || forceRealign_) {
-    forceRealign_ = false;
-    c_.FFTWindow.setVisible(false);
-    c_.Propertywindow.setVisible(false);
-    s_.progress.hide();
-    if (s_.ui.messageBox(" Is the alignment lost ? \n\r Click OK to realign on feature ", ui::MsgKind::Warning,
-                         ui::ButtonsOKNo) == ui::DialogResult::OK) {
-      if (PointManually(px, py, ox, oy)) manual = true;
-    }
-    ShowToolWindowsAfterQuestion();
-  }
+  const bool manual = PointedByHand(o, p, px, py, ox, oy);
   st_.LastPeak = p;
 
   // The integer shift; the feature moved by -s.

@@ -158,12 +158,14 @@ class RegistrationController {
   bool DisplayDue();
   void DrawMarker(ui::Bitmap24& pic, int cx, int cy, int boxSide, bool centrePixel);
   bool PointManually(int& px, int& py, int ox, int oy);
+  bool PointedByHand(const RegistrationOptions& o, double peak, int& px, int& py, int ox, int oy);
   void ShowToolWindowsAfterQuestion();
   void LoadFrameForShow(int f);
   RegistrationOptions ReadOptions();
   OptimizerOptions ReadOptimizerOptions();
   RegistrationOptions runOptions_;  // read when a run starts (or for one registration)
   void RegistrationPass();
+  void RankOptimizeAndStack();
   void ClearFFTPicture();  // white, " Not defined "
   void StoreReferenceSpectrum(const FftPlane& lum, bool filter, float radius2);
   // Replaces the reference by the average of the best frames of the pass just made; false
