@@ -250,13 +250,20 @@ void RegistrationController::AlignallButtonClick() {
   RegistrationPass();
   // Frames aligned on the whole frame keep their shifts in a second pass; the best frames'
   // reference still serves the registration difference and the optimizer.
-  if (!in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames() && boxOnlyFrames_ > 0) {
+  referenceQuality_.Clear();
+  const bool bestReference = !in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames();
+  if (bestReference && boxOnlyFrames_ > 0) {
     s_.progress.setLine2("Second pass: reference from the best frames");
     st_.LastPeak = 0;
     st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
     secondPass_ = true;
     RegistrationPass();
     secondPass_ = false;
+    s_.progress.setLine2(" ");
+  }
+  if (bestReference && !in.CancelRequested) {
+    s_.progress.setLine2("Quality against the best frames");
+    QualityAgainstReference();
     s_.progress.setLine2(" ");
   }
   inRun_ = false;

@@ -8,6 +8,8 @@
 #include <numeric>
 
 #include "base/Numbers.h"
+#include "registration/BoxRegistration.h"
+#include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 
@@ -40,6 +42,7 @@ bool RegistrationController::ReferenceFromBestFrames() {
   // Reading a single frame must not register it.
   const bool alignPass = in.AlignPass;
   in.AlignPass = false;
+  int averaged = 0;
   for (const int f : best) {
     const int fl = left + table[f].ShiftX, ft = top + table[f].ShiftY;
     const bool kept = CropCovers(f, fl, ft, fl + side, ft + side);
@@ -51,6 +54,7 @@ bool RegistrationController::ReferenceFromBestFrames() {
         continue;
       }
     }
+    ++averaged;
     const ui::Bitmap24& pic = x_.source.preview();
     const int w = std::min(in.ImageWidth, pic.width()), h = std::min(in.ImageHeight, pic.height());
     for (int j = 0; j < side; ++j) {
@@ -102,9 +106,58 @@ bool RegistrationController::ReferenceFromBestFrames() {
       const float* v = &sum[k * 3];
       lum.at(x, y) = (v[2] * lumWeights_[0] + v[1] * lumWeights_[1] + v[0] * lumWeights_[2]) / count[k];
     }
+  referenceQuality_.Prepare(e, lum, Window(), BandForBox(o.qualityFilter, o.qualFilterDX, n), averaged);
   StoreReferenceSpectrum(lum, o.filter, o.correlation.filterRadius2);
   c_.Memo2.add("Reference from the best " + std::to_string(best.size()) + " frames");
   return true;
+}
+
+void RegistrationController::QualityAgainstReference() {
+  if (!referenceQuality_.Ready()) return;
+  auto& in = x_.input;
+  auto& table = x_.table;
+  const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
+  const int n = Box();
+  const LuminanceWeights w{lumWeights_[0], lumWeights_[1], lumWeights_[2]};
+  FftPlane& box = *boxLum_;
+  std::vector<float> row(static_cast<size_t>(n));
+  std::vector<float> quality(static_cast<size_t>(last + 1), -1.0f);
+  int total = 0, done = 0;
+  for (int q = 0; q <= last; ++q) total += table[q].Excluded ? 0 : 1;
+
+  const bool alignPass = in.AlignPass;
+  in.AlignPass = false;
+  for (int q = 0; q <= last && !in.CancelRequested; ++q) {
+    if (table[q].Excluded) continue;
+    const int bx = st_.BoxX + table[q].ShiftX, by = st_.BoxY + table[q].ShiftY;
+    if (CropCovers(q, bx, by, bx + n, by + n)) {
+      const uint8_t* crop = crops_.crop(q);
+      for (int j = 0; j < n; ++j) {
+        const size_t at = static_cast<size_t>(by + j - crops_.top[q]) * crops_.side + (bx - crops_.left[q]);
+        LuminanceRow(crop + at * 3, row.data(), n, w.r, w.g, w.b);
+        for (int i = 0; i < n; ++i) box.at(i, j) = row[static_cast<size_t>(i)];
+      }
+    } else {
+      try {
+        LoadFrameForShow(q);
+      } catch (const std::exception&) {
+        continue;
+      }
+      const ui::Bitmap24& pic = x_.source.preview();
+      ExtractBox(pic, std::min(in.ImageWidth, pic.width()), std::min(in.ImageHeight, pic.height()), bx, by, n, w,
+                 box);
+    }
+    quality[static_cast<size_t>(q)] = static_cast<float>(referenceQuality_.Measure(*engine_, box));
+    if (++done % 64 == 0) {
+      if (total > 0) s_.progress.setProgress(px::Round(100.0 * done / total));
+      s_.ui.processEvents();
+    }
+  }
+  in.AlignPass = alignPass;
+  if (in.CancelRequested) return;
+  for (int q = 0; q <= last; ++q)
+    if (quality[static_cast<size_t>(q)] >= 0) table[q].Quality = quality[static_cast<size_t>(q)];
+  c_.Memo2.add("Quality measured against the best frames");
 }
 
 void RegistrationController::KeepReferenceFrame() {

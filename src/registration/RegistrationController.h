@@ -23,6 +23,7 @@
 #include "registration/CoarseAlignment.h"
 #include "registration/DiscAlignment.h"
 #include "registration/FftEngine.h"
+#include "registration/ReferenceQuality.h"
 #include "registration/RegistrationMath.h"
 #include "registration/RegistrationOptions.h"
 #include "registration/RegistrationState.h"
@@ -171,6 +172,10 @@ class RegistrationController {
   // Replaces the reference by the average of the best frames of the pass just made; false
   // when the run keeps its reference frame.
   bool ReferenceFromBestFrames();
+  // Every measured frame's quality measured again against the best frames' reference; the
+  // first pass's values stay when the run is cancelled half-way.
+  void QualityAgainstReference();
+  ReferenceQuality referenceQuality_;
   // Back to the clicked frame's reference when a run replaced it by the best frames'.
   void RestoreReferenceFrame();
   void KeepReferenceFrame();

@@ -127,14 +127,15 @@ TEST_F(TurbulentCapture, FineShiftsWithoutTurbulence_WithinATenthOfAPixel) {
   EXPECT_LE(still.fineRms, 0.1);
 }
 
-// Margins below what the default settings reach on these captures (planet 0.81-0.84,
-// moon 0.87-0.93, sun 0.94; shifts 0.40-0.65 px).
+// Margins below what the default settings reach on these captures (box 64: planet 0.77,
+// moon 0.88, sun 0.94; boxes 128 and 256, ranked against the best frames' reference: planet
+// 0.89-0.92, moon and sun 0.96; shifts 0.40-0.65 px).
 INSTANTIATE_TEST_SUITE_P(ScenesAndBoxes, TurbulentDefaults,
-                         ::testing::Values(Case{"planet", 1, 0.75, 0.7}, Case{"moon", 1, 0.82, 0.9},
-                                           Case{"sun", 1, 0.85, 0.9}, Case{"planet", 2, 0.75, 0.7},
-                                           Case{"moon", 2, 0.85, 0.9}, Case{"sun", 2, 0.85, 0.9},
-                                           Case{"planet", 3, 0.75, 0.7}, Case{"moon", 3, 0.85, 0.9},
-                                           Case{"sun", 3, 0.85, 0.9}),
+                         ::testing::Values(Case{"planet", 1, 0.72, 0.7}, Case{"moon", 1, 0.82, 0.9},
+                                           Case{"sun", 1, 0.88, 0.9}, Case{"planet", 2, 0.84, 0.7},
+                                           Case{"moon", 2, 0.92, 0.9}, Case{"sun", 2, 0.92, 0.9},
+                                           Case{"planet", 3, 0.86, 0.7}, Case{"moon", 3, 0.92, 0.9},
+                                           Case{"sun", 3, 0.92, 0.9}),
                          [](const auto& info) {
                            return std::string(info.param.scene) + std::to_string(32 << info.param.boxItem);
                          });
