@@ -21,14 +21,15 @@ ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + h
 // The largest search area, and how far a shift may wander in later passes before the frame
 // is decoded again.
 constexpr int kMaxSearch = 10, kCropMargin = 8;
-constexpr size_t kCropBudget = size_t(128) << 20;
+constexpr size_t kCropBudget = size_t(256) << 20;
 
 }  // namespace
 
 void RegistrationController::PrepareCrops() {
   std::fill(crops_.valid.begin(), crops_.valid.end(), 0);
   const int count = std::min(x_.input.FrameCount, frames::MaxFrames);
-  const int side = Box() + 2 * (kMaxSearch + kCropMargin) + 1;
+  // Wide enough for the quality measured against the best frames too.
+  const int side = std::max(Box(), ReferenceQuality::kMinSide) + 2 * (kMaxSearch + kCropMargin) + 1;
   const size_t bytes = static_cast<size_t>(count) * side * side * 3;
   if (count <= 0 || bytes > kCropBudget || x_.inputControls.Interlaced.checked() || c_.Resampled.checked()) {
     crops_.side = 0;

@@ -8,7 +8,6 @@
 #include <numeric>
 
 #include "base/Numbers.h"
-#include "registration/BoxRegistration.h"
 #include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
@@ -35,9 +34,13 @@ bool RegistrationController::ReferenceFromBestFrames() {
 
   const int n = Box();
   const int side = n + 2 * 12 + 1;  // the box and the optimizer's usual search around it
-  const int left = st_.HotX - side / 2, top = st_.HotY - side / 2;
-  std::vector<float> sum(static_cast<size_t>(side) * side * 3, 0.0f);
-  std::vector<int> count(static_cast<size_t>(side) * side, 0);
+  // The average covers the quality's side too; the reference image takes its middle.
+  const int qside = std::max(n, ReferenceQuality::kMinSide);
+  const int outer = std::max(side, qside);
+  const int left = st_.HotX - outer / 2, top = st_.HotY - outer / 2;
+  const int inner = outer / 2 - side / 2;
+  std::vector<float> sum(static_cast<size_t>(outer) * outer * 3, 0.0f);
+  std::vector<int> count(static_cast<size_t>(outer) * outer, 0);
 
   // Reading a single frame must not register it.
   const bool alignPass = in.AlignPass;
@@ -45,7 +48,7 @@ bool RegistrationController::ReferenceFromBestFrames() {
   int averaged = 0;
   for (const int f : best) {
     const int fl = left + table[f].ShiftX, ft = top + table[f].ShiftY;
-    const bool kept = CropCovers(f, fl, ft, fl + side, ft + side);
+    const bool kept = CropCovers(f, fl, ft, fl + outer, ft + outer);
     if (!kept) {
       // A frame that read well a moment ago and fails now is simply left out of the average.
       try {
@@ -57,16 +60,16 @@ bool RegistrationController::ReferenceFromBestFrames() {
     ++averaged;
     const ui::Bitmap24& pic = x_.source.preview();
     const int w = std::min(in.ImageWidth, pic.width()), h = std::min(in.ImageHeight, pic.height());
-    for (int j = 0; j < side; ++j) {
+    for (int j = 0; j < outer; ++j) {
       const int y = ft + j;
       if (y < 0 || y >= h) continue;
       const uint8_t* row = kept ? crops_.crop(f) + (static_cast<size_t>(y - crops_.top[f]) * crops_.side +
                                                     static_cast<size_t>(fl - crops_.left[f])) * 3
                                 : pic.row(y) + static_cast<ptrdiff_t>(fl) * 3;
-      for (int i = 0; i < side; ++i) {
+      for (int i = 0; i < outer; ++i) {
         const int x = fl + i;
         if (x < 0 || x >= w) continue;
-        const size_t k = static_cast<size_t>(j) * side + i;
+        const size_t k = static_cast<size_t>(j) * outer + i;
         for (int c = 0; c < 3; ++c) sum[k * 3 + c] += row[i * 3 + c];
         ++count[k];
       }
@@ -77,13 +80,13 @@ bool RegistrationController::ReferenceFromBestFrames() {
   KeepReferenceFrame();
   // The reference image's neighbourhood of the feature, as bytes.
   const int rw = image1_.width(), rh = image1_.height();
-  for (int j = 0; j < side; ++j) {
+  for (int j = inner; j < inner + side; ++j) {
     const int y = top + j;
     if (y < 0 || y >= rh) continue;
     uint8_t* row = image1_.row(y);
-    for (int i = 0; i < side; ++i) {
+    for (int i = inner; i < inner + side; ++i) {
       const int x = left + i;
-      const size_t k = static_cast<size_t>(j) * side + i;
+      const size_t k = static_cast<size_t>(j) * outer + i;
       if (x < 0 || x >= rw || count[k] == 0) continue;
       for (int c = 0; c < 3; ++c)
         row[x * 3 + c] = static_cast<uint8_t>(std::clamp(px::Round(sum[k * 3 + c] / count[k]), 0, 255));
@@ -96,68 +99,26 @@ bool RegistrationController::ReferenceFromBestFrames() {
   FftEngine& e = *engine_;
   FftPlane& lum = *boxLum_;
   e.ClearCorner(lum);
-  const int bx = st_.BoxX - left, by = st_.BoxY - top;
-  for (int x = 0; x < n; ++x)
-    for (int y = 0; y < n; ++y) {
-      const int i = bx + x, j = by + y;
-      if (i < 0 || j < 0 || i >= side || j >= side) continue;
-      const size_t k = static_cast<size_t>(j) * side + i;
-      if (count[k] == 0) continue;
-      const float* v = &sum[k * 3];
-      lum.at(x, y) = (v[2] * lumWeights_[0] + v[1] * lumWeights_[1] + v[0] * lumWeights_[2]) / count[k];
-    }
-  referenceQuality_.Prepare(e, lum, Window(), BandForBox(o.qualityFilter, o.qualFilterDX, n), averaged);
+  auto averageBox = [&](int bx, int by, int size, FftPlane& out) {
+    for (int x = 0; x < size; ++x)
+      for (int y = 0; y < size; ++y) {
+        const int i = bx + x, j = by + y;
+        if (i < 0 || j < 0 || i >= outer || j >= outer) continue;
+        const size_t k = static_cast<size_t>(j) * outer + i;
+        if (count[k] == 0) continue;
+        const float* v = &sum[k * 3];
+        out.at(x, y) = (v[2] * lumWeights_[0] + v[1] * lumWeights_[1] + v[0] * lumWeights_[2]) / count[k];
+      }
+  };
+  const QualityBand band = BandForBox(o.qualityFilter, o.qualFilterDX, qside);
+  QualityWorker& qw = QualityWorkerAt(0, qside);
+  qw.e.ClearCorner(qw.box);
+  averageBox(st_.HotX - qside / 2 - left, st_.HotY - qside / 2 - top, qside, qw.box);
+  referenceQuality_.Prepare(qw.e, qw.box, HannWindow(qside), band, averaged);
+  averageBox(st_.BoxX - left, st_.BoxY - top, n, lum);
   StoreReferenceSpectrum(lum, o.filter, o.correlation.filterRadius2);
   c_.Memo2.add("Reference from the best " + std::to_string(best.size()) + " frames");
   return true;
-}
-
-void RegistrationController::QualityAgainstReference() {
-  if (!referenceQuality_.Ready()) return;
-  auto& in = x_.input;
-  auto& table = x_.table;
-  const int last = std::min(c_.AlignSlider.max(), frames::MaxFrames - 1);
-  const int n = Box();
-  const LuminanceWeights w{lumWeights_[0], lumWeights_[1], lumWeights_[2]};
-  FftPlane& box = *boxLum_;
-  std::vector<float> row(static_cast<size_t>(n));
-  std::vector<float> quality(static_cast<size_t>(last + 1), -1.0f);
-  int total = 0, done = 0;
-  for (int q = 0; q <= last; ++q) total += table[q].Excluded ? 0 : 1;
-
-  const bool alignPass = in.AlignPass;
-  in.AlignPass = false;
-  for (int q = 0; q <= last && !in.CancelRequested; ++q) {
-    if (table[q].Excluded) continue;
-    const int bx = st_.BoxX + table[q].ShiftX, by = st_.BoxY + table[q].ShiftY;
-    if (CropCovers(q, bx, by, bx + n, by + n)) {
-      const uint8_t* crop = crops_.crop(q);
-      for (int j = 0; j < n; ++j) {
-        const size_t at = static_cast<size_t>(by + j - crops_.top[q]) * crops_.side + (bx - crops_.left[q]);
-        LuminanceRow(crop + at * 3, row.data(), n, w.r, w.g, w.b);
-        for (int i = 0; i < n; ++i) box.at(i, j) = row[static_cast<size_t>(i)];
-      }
-    } else {
-      try {
-        LoadFrameForShow(q);
-      } catch (const std::exception&) {
-        continue;
-      }
-      const ui::Bitmap24& pic = x_.source.preview();
-      ExtractBox(pic, std::min(in.ImageWidth, pic.width()), std::min(in.ImageHeight, pic.height()), bx, by, n, w,
-                 box);
-    }
-    quality[static_cast<size_t>(q)] = static_cast<float>(referenceQuality_.Measure(*engine_, box));
-    if (++done % 64 == 0) {
-      if (total > 0) s_.progress.setProgress(px::Round(100.0 * done / total));
-      s_.ui.processEvents();
-    }
-  }
-  in.AlignPass = alignPass;
-  if (in.CancelRequested) return;
-  for (int q = 0; q <= last; ++q)
-    if (quality[static_cast<size_t>(q)] >= 0) table[q].Quality = quality[static_cast<size_t>(q)];
-  c_.Memo2.add("Quality measured against the best frames");
 }
 
 void RegistrationController::KeepReferenceFrame() {

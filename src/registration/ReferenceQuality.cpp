@@ -30,7 +30,7 @@ void ReferenceQuality::Prepare(FftEngine& e, const FftPlane& reference, const st
   n_ = 0;
   const int n = e.FFTSize();
   const double mean = BoxMean(reference, n);
-  if (n < kMinBox || mean <= 1e-6 || static_cast<int>(window.size()) != n) return;
+  if (mean <= 1e-6 || static_cast<int>(window.size()) != n) return;
   window_ = window;
   e.ClearCorner(e.FFTIm);
   TaperedMeanFree(reference, window_, n, e.FFTRe);

@@ -16,16 +16,17 @@ namespace registration {
 
 class ReferenceQuality {
  public:
-  // In a smaller box the band holds too few coefficients for a steady comparison: there the
-  // box's own band power ranks turbulent frames better, and stays the quality.
-  static constexpr int kMinBox = 128;
+  // The comparison covers at least this many pixels around the feature: a smaller box's
+  // band holds too few coefficients for a steady measure on turbulent frames.
+  static constexpr int kMinSide = 128;
 
-  // Not ready for a box below kMinBox. reference: the reference box's luminance in the n x n corner ([x][y]) of the engine's
+  // reference: the reference box's luminance in the n x n corner ([x][y]) of the engine's
   // size n; window: the correlation taper; averaged: how many frames the reference averages
   // (its noise is a single frame's divided by that). Uses e.FFTRe/FFTIm as workspace.
   void Prepare(FftEngine& e, const FftPlane& reference, const std::vector<float>& window, QualityBand band,
                int averaged);
   bool Ready() const { return n_ > 0; }
+  int Side() const { return n_; }
   void Clear() { n_ = 0; }
   // The quality of one box (same size and layout as the reference): the highest value of the
   // filtered correlation per unit of the box's mean brightness. 0 for a dark or flat box.

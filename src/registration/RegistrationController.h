@@ -176,6 +176,14 @@ class RegistrationController {
   // first pass's values stay when the run is cancelled half-way.
   void QualityAgainstReference();
   ReferenceQuality referenceQuality_;
+  // A transform and a box of the quality's side for each core measuring it.
+  struct QualityWorker {
+    FftEngine e;
+    FftPlane box;
+    std::vector<float> row;
+  };
+  std::vector<std::unique_ptr<QualityWorker>> qualityWorkers_;
+  QualityWorker& QualityWorkerAt(int index, int side);
   // Back to the clicked frame's reference when a run replaced it by the best frames'.
   void RestoreReferenceFrame();
   void KeepReferenceFrame();

@@ -85,17 +85,5 @@ TEST_F(ReferenceQualityTest, MoreBlurIsLowerQualityWhateverTheNoise) {
   }
 }
 
-TEST_F(ReferenceQualityTest, SmallBoxesKeepTheirBandPower) {
-  FftEngine small;
-  small.FFTSetup(64);
-  FftPlane ref;
-  for (int x = 0; x < 64; ++x)
-    for (int y = 0; y < 64; ++y) ref.at(x, y) = static_cast<float>(100 + (x * 7 + y * 3) % 11);
-  ReferenceQuality q;
-  q.Prepare(small, ref, HannWindow(64), BandForBox(2, 6, 64), 30);
-  EXPECT_FALSE(q.Ready());
-  EXPECT_EQ(q.Measure(small, ref), 0.0);
-}
-
 }  // namespace
 }  // namespace registration
