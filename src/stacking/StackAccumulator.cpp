@@ -37,53 +37,6 @@ void StackAccumulator::FinishCoverage(ImagePlanes& planes) {
 
 namespace {
 
-// Source rows and columns a frame contributes, as ranges of the destination-side indices
-// (a, i), plus the offset from those indices to the source pixel.
-struct Ranges {
-  int a0 = 0, a1 = -1, i0 = 0, i1 = -1;
-};
-
-Ranges ComputeRanges(const AccumulateOptions& o, const FrameInputs& in, const FrameSourceView& src, int scale,
-                     int reach) {
-  Ranges r;
-  const int sx = in.sx, sy = in.sy;
-  const int W = o.width, H = o.height;
-  if (o.resampled && !o.drizzle) {
-    r.a0 = 0;
-    r.a1 = H - 1;
-    r.i0 = 0;
-    r.i1 = W - 1;
-  } else if (o.expand) {
-    r.a0 = 1 - sy;
-    r.a1 = H - sy - 2;
-    r.i0 = 1 - sx;
-    r.i1 = W - sx - 2;
-  } else {
-    r.a0 = std::max(0, -sy);
-    r.a1 = std::min(src.height - 1, H) - std::max(sy, 0);
-    r.i0 = std::max(0, -sx);
-    r.i1 = std::min(src.width - 1, W) - std::max(sx, 0);
-  }
-  // Source checks: a + sy + m and i + sx + t within the check bounds.
-  r.a0 = std::max(r.a0, -sy - o.windowY);
-  r.a1 = std::min(r.a1, o.checkHeight - 1 - sy - o.windowY);
-  r.i0 = std::max(r.i0, -sx - o.windowX);
-  r.i1 = std::min(r.i1, o.checkWidth - 1 - sx - o.windowX);
-  // The pixel actually read must exist in the source.
-  const int px = o.resampled && !o.drizzle ? 0 : sx, py = o.resampled && !o.drizzle ? 0 : sy;
-  r.a0 = std::max(r.a0, -py);
-  r.a1 = std::min(r.a1, src.height - 1 - py);
-  r.i0 = std::max(r.i0, -px);
-  r.i1 = std::min(r.i1, src.width - 1 - px);
-  // And every destination pixel must lie inside the planes (reach: cells right of or below it).
-  r.a0 = std::max(r.a0, (-o.offsetY + scale - 1) / scale);
-  r.i0 = std::max(r.i0, (-o.offsetX + scale - 1) / scale);
-  const int extra = scale > 1 ? 1 : 0;
-  r.a1 = std::min(r.a1, (o.planeHeight + extra - reach - o.offsetY) / scale);
-  r.i1 = std::min(r.i1, (o.planeWidth + extra - reach - o.offsetX) / scale);
-  return r;
-}
-
 bool RowPasses(const AccumulateOptions& o, const FrameInputs& in, int sourceRow) {
   if (!o.interlaced) return true;
   switch (o.interlaceFilter) {
@@ -176,30 +129,29 @@ bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, cons
   if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 2 && in.fieldIndex == 0) return false;
   if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 3 && in.fieldIndex == 1) return false;
 
-  const int scale = o.drizzle ? 2 : 1;
-  const int reach = o.drizzle ? 3 : 0;
-  const Ranges r = ComputeRanges(o, in, src, scale, reach);
-  if (r.a1 < r.a0 || r.i1 < r.i0) return false;
+  const StackGeometry& g = o.geometry;
+  const FrameRegion r = ContributionRegion(g, in.sx, in.sy, src.width, src.height);
+  if (r.empty()) return false;
 
   auto& sum = planes.StackPlanes;
   Single2dArray& cov = planes.CoveragePlane;
-  const bool resampledSource = o.resampled && !o.drizzle;
+  const bool resampledSource = g.resample;
   const int px = resampledSource ? 0 : in.sx, py = resampledSource ? 0 : in.sy;
   const bool calibrate = (o.useDark || o.useFlat) && !resampledSource && src.kind != SourceKind::Fits;
   const bool rowFilter = src.kind == SourceKind::Bytes && o.interlaced;
   const int n = r.i1 - r.i0 + 1;
-  if (o.drizzle)
+  if (g.drizzle)
     for (auto& v : values_)
       if (static_cast<int>(v.size()) < n) v.resize(static_cast<size_t>(n));
   bool luminanceChannel = false;
   PixelReader reader{o, src, planes};
 
   for (int a = r.a0; a <= r.a1; ++a) {
-    if (rowFilter && !RowPasses(o, in, a + in.sy + o.windowY)) continue;
+    if (rowFilter && !RowPasses(o, in, a + in.sy + g.windowY)) continue;
     const int y = a + py;  // row read from the source
     const int cy = a + in.sy;  // row of the calibration planes
 
-    if (o.drizzle) {
+    if (g.drizzle) {
       // The row's values first, then each drop cell spread over its destination row.
       int channel = -1;  // FITS: the one plane that receives
       float* vr = values_[0].data();
@@ -234,7 +186,7 @@ bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, cons
       for (int c = 0; c < in.drop.count; ++c) {
         const DropCell& d = in.drop.cells[c];
         const float wt = d.weight;
-        const int dy = 2 * a + o.offsetY + d.k, dx0 = 2 * r.i0 + o.offsetX + d.j;
+        const int dy = 2 * a + g.offsetY + d.k, dx0 = 2 * r.i0 + g.offsetX + d.j;
         float* cv = cov.Row(dy) + dx0;
         for (int k = 0; k < n; ++k) cv[2 * k] += wt;
         if (channel >= 0) {
@@ -257,8 +209,8 @@ bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, cons
       continue;
     }
 
-    const int dy = a + o.offsetY;
-    const int dx0 = r.i0 + o.offsetX;
+    const int dy = a + g.offsetY;
+    const int dx0 = r.i0 + g.offsetX;
     float* cr = cov.Row(dy);
     cr[dx0] += 1;
     cr[dx0 + n] -= 1;
