@@ -77,13 +77,7 @@ void StackingController::StackButtonClick() {
   if (in.FrameCount <= 0) return;  // nothing chosen yet
 
   if (!go.resampled) al.UseProcessed.setVisible(true);
-  in.CancelRequested = false;
-  st_.ExpandOffsetX = st_.ExpandOffsetY = 0;
-  if (!st_.CalibrationMode && ShowLaterPages) ShowLaterPages();
-  c_.SaveButton.setEnabled(true);
-  s_.ui.setCursor(ui::Cursor::Busy);
-  s_.progress.start("Stacking frames");
-
+  ShowRunStarting();
   go.lastRank = std::clamp(c_.StackSlider.value(), 0, frames::MaxFrames - 1);
   go.cut = DifferenceCut(MaxDifference(d_.table, std::clamp(c_.StackSlider.max(), 0, frames::MaxFrames - 1)),
                          c_.differencecutslider.value());
@@ -93,13 +87,7 @@ void StackingController::StackButtonClick() {
   const bool alignPass = in.AlignPass;
   in.AlignPass = false;
   in.StackPass = true;
-  int n = CountAdmitted(d_.table, go.lastRank, go.cut);
-  if (n == 0) n = 1;
-  st_.StackedCount = n;
-  st_.SliderAtStack = c_.StackSlider.value();
-  st_.LumiChannelSeen = false;
-  d_.source.BeginRun();
-
+  const int n = BeginCount(go.lastRank, go.cut);
   bool run = true;
   if (n == 1 && !in.SingleImage)
     run = s_.ui.messageBox("Only one frame to stack, continue ??? ", ui::MsgKind::Warning, ui::ButtonsYesCancel) ==
@@ -124,6 +112,29 @@ void StackingController::StackButtonClick() {
     st_.StackExists = true;
     if (StackBuilt) StackBuilt();
   }
+}
+
+// The window as a run starts: no cancel pending, the later pages shown, the busy cursor and
+// the progress window.
+void StackingController::ShowRunStarting() {
+  d_.input.CancelRequested = false;
+  st_.ExpandOffsetX = st_.ExpandOffsetY = 0;
+  if (!st_.CalibrationMode && ShowLaterPages) ShowLaterPages();
+  c_.SaveButton.setEnabled(true);
+  s_.ui.setCursor(ui::Cursor::Busy);
+  s_.progress.start("Stacking frames");
+}
+
+// The frames the run will add (at least 1, for the progress), kept for the graph; the frame
+// source starts counting unreadable frames.
+int StackingController::BeginCount(int R, float cut) {
+  int n = CountAdmitted(d_.table, R, cut);
+  if (n == 0) n = 1;
+  st_.StackedCount = n;
+  st_.SliderAtStack = c_.StackSlider.value();
+  st_.LumiChannelSeen = false;
+  d_.source.BeginRun();
+  return n;
 }
 
 // The run's extent: captions, the later views' size, the planes, the accumulator and the

@@ -106,7 +106,9 @@ class StackingController {
   void ToggleStackLine(int line);
   bool ReadStackFrame(int frame);  // false: the frame could not be read and was left out
   AccumulateOptions MakeOptions();
+  void ShowRunStarting();
   void PlanStack(StackGeometryOptions go);
+  int BeginCount(int R, float cut);
   void AddSelectedFrames(int R, float cut, int n);
   FrameSourceView SourceView();
   void EnlargeWindow(const FrameInputs& fi, FrameSourceView& src);
