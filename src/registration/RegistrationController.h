@@ -196,6 +196,30 @@ class RegistrationController {
   std::vector<float> qualityTaper_;
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
+  // One frame's pictures for the optimizer: where the frame's pixels are read (the preview,
+  // its kept neighbourhood or the resampled frame) and the bounds of both pictures.
+  struct OptimizerView {
+    const ui::Bitmap24* refPic = nullptr;
+    const ui::Bitmap24* framePic = nullptr;
+    // Frame pixel (x, y) is at frameBase + (y - frameTop) * frameStride + (x - frameLeft) * 3.
+    const uint8_t* frameBase = nullptr;
+    size_t frameStride = 0;
+    int frameLeft = 0, frameTop = 0;
+    int fw = 0, fh = 0, rw = 0, rh = 0;  // bounds of the frame and the reference
+    int hx = 0, hy = 0, h = 0;           // the feature and the half box, in the pictures' pixels
+    int sx0 = 0, sy0 = 0;                // the shift the search starts from
+    bool fromCrop = false;
+    bool resampled = false;
+  };
+  struct WindowSums {
+    double ref = 0, frame = 0;
+    long long count = 0;  // pixels that counted
+  };
+  OptimizerView OptimizerFrame(int f, const OptimizerOptions& options, int sx0, int sy0);
+  void ResampleOptimizerFrame(const OptimizerOptions& options, OptimizerView& v);
+  WindowSums FillOptimizerWindows(const OptimizerView& v, const OptimizerOptions& options);
+  void FillEdgeWindows(const OptimizerView& v, int c, const frames::Single2dArray* dark, WindowSums& w);
+  void ShowOptimizedSquare(int f, const OptimizerView& v);
   void LogTime(const std::string& prefix);
   void SetPageVisible(Stage stage, bool on) {
     if (SetStageVisible) SetStageVisible(stage, on);
