@@ -23,6 +23,7 @@
 #include "registration/CoarseAlignment.h"
 #include "registration/DiscAlignment.h"
 #include "registration/FftEngine.h"
+#include "registration/FrameShift.h"
 #include "registration/RegistrationMath.h"
 #include "registration/RegistrationOptions.h"
 #include "registration/RegistrationState.h"
@@ -160,6 +161,10 @@ class RegistrationController {
   bool PointManually(int& px, int& py, int ox, int oy);
   bool PointedByHand(const RegistrationOptions& o, double peak, int& px, int& py, int ox, int oy);
   void ShowToolWindowsAfterQuestion();
+  Peak CorrelateFrameBox(frames::FrameRecord& rec, const ui::Bitmap24& preview, int iw, int ih,
+                         const SearchOffset& offset, const LuminanceWeights& weights, bool display);
+  void StoreShift(int k, const FrameShift& s, const SearchOffset& offset, bool display);
+  void MeasureAlignedBox(int k, const ui::Bitmap24& preview, int iw, int ih, const LuminanceWeights& weights);
   void LoadFrameForShow(int f);
   RegistrationOptions ReadOptions();
   OptimizerOptions ReadOptimizerOptions();
