@@ -129,11 +129,11 @@ void AccumulateOnly(benchmark::State& state, bool colour, bool drizzle) {
   acc.Begin(planes, pw, ph, drizzle);
   stacking::AccumulateOptions o;
   o.colour = colour;
-  o.drizzle = drizzle;
-  o.width = o.checkWidth = drizzle ? pw / 2 : w;
-  o.height = o.checkHeight = drizzle ? ph / 2 : h;
-  o.planeWidth = pw;
-  o.planeHeight = ph;
+  o.geometry.drizzle = drizzle;
+  o.geometry.width = o.geometry.checkWidth = drizzle ? pw / 2 : w;
+  o.geometry.height = o.geometry.checkHeight = drizzle ? ph / 2 : h;
+  o.geometry.planeWidth = pw;
+  o.geometry.planeHeight = ph;
   stacking::FrameSourceView src;
   src.bytes = &frame;
   src.width = w;

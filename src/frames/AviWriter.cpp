@@ -88,8 +88,8 @@ size_t AviWriter::frameBytes() const {
   return w * h * ((o_.bitCount + 7) / 8);
 }
 
-void AviWriter::writeHeader() {
-  const bool odml = o_.index == AviWriterOptions::Index::OpenDml;
+// The stream format: a BITMAPINFOHEADER, then the colour masks and the palette.
+std::vector<uint8_t> AviWriter::streamFormat() const {
   const bool rgb = o_.compression == 0 || o_.compression == 3;
   std::vector<uint8_t> strf(40);
   auto set32 = [&](size_t at, uint32_t v) { std::memcpy(strf.data() + at, &v, 4); };
@@ -111,7 +111,14 @@ void AviWriter::writeHeader() {
     uint32_t v = p & 0x00FFFFFF;
     std::memcpy(strf.data() + strf.size() - 4, &v, 4);
   }
+  return strf;
+}
 
+// The RIFF and 'hdrl' headers, then the first 'movi' list; the counts and sizes that are
+// known only at the end are patched by finish().
+void AviWriter::writeHeader() {
+  const bool odml = o_.index == AviWriterOptions::Index::OpenDml;
+  const std::vector<uint8_t> strf = streamFormat();
   const uint32_t indxSize = odml ? 24 + kSuperIndexSlots * 16 : 0;
   const uint32_t strlSize = 4 + (8 + 56) + (8 + static_cast<uint32_t>(strf.size())) + (odml ? 8 + indxSize : 0);
   const uint32_t odmlSize = odml ? 4 + 8 + 248 : 0;
@@ -123,7 +130,22 @@ void AviWriter::writeHeader() {
   put32(Id("LIST"));
   put32(hdrlSize);
   put32(Id("hdrl"));
+  writeMainHeader();
+  writeStreamList(strlSize, strf, indxSize);
+  if (odml) writeOdmlList(odmlSize);
 
+  Riff r;
+  r.riffPos = 0;
+  put32(Id("LIST"));
+  r.moviPos = tell() - 4;
+  put32(0);  // patched
+  put32(Id("movi"));
+  r.firstEntry = r.endEntry = 0;
+  riffs_.push_back(r);
+}
+
+// 'avih': frame time, flags, the frame count and buffer size (patched), the picture size.
+void AviWriter::writeMainHeader() {
   put32(Id("avih"));
   put32(56);
   put32(static_cast<uint32_t>(1000000ull * o_.scale / std::max<uint32_t>(o_.rate, 1)));
@@ -139,7 +161,11 @@ void AviWriter::writeHeader() {
   put32(static_cast<uint32_t>(o_.width));
   put32(static_cast<uint32_t>(o_.height));
   for (int i = 0; i < 4; ++i) put32(0);
+}
 
+// The video stream's 'strl' list: 'strh', 'strf' and, for OpenDML, the empty super index.
+void AviWriter::writeStreamList(uint32_t strlSize, const std::vector<uint8_t>& strf, uint32_t indxSize) {
+  const bool rgb = o_.compression == 0 || o_.compression == 3;
   put32(Id("LIST"));
   put32(strlSize);
   put32(Id("strl"));
@@ -167,30 +193,25 @@ void AviWriter::writeHeader() {
   put32(Id("strf"));
   put32(static_cast<uint32_t>(strf.size()));
   put(strf.data(), strf.size());
-  if (odml) {
+  if (indxSize > 0) {
     put32(Id("indx"));
     put32(indxSize);
     indxPos_ = tell();
     std::vector<uint8_t> empty(indxSize, 0);
     put(empty.data(), empty.size());
-    put32(Id("LIST"));
-    put32(odmlSize);
-    put32(Id("odml"));
-    put32(Id("dmlh"));
-    put32(248);
-    dmlhPos_ = tell();
-    std::vector<uint8_t> zero(248, 0);
-    put(zero.data(), zero.size());
   }
+}
 
-  Riff r;
-  r.riffPos = 0;
+// OpenDML's 'odml' list: 'dmlh' with the total frame count (patched).
+void AviWriter::writeOdmlList(uint32_t odmlSize) {
   put32(Id("LIST"));
-  r.moviPos = tell() - 4;
-  put32(0);  // patched
-  put32(Id("movi"));
-  r.firstEntry = r.endEntry = 0;
-  riffs_.push_back(r);
+  put32(odmlSize);
+  put32(Id("odml"));
+  put32(Id("dmlh"));
+  put32(248);
+  dmlhPos_ = tell();
+  std::vector<uint8_t> zero(248, 0);
+  put(zero.data(), zero.size());
 }
 
 void AviWriter::beginChunkData(uint32_t size) {

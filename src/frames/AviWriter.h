@@ -60,7 +60,11 @@ class AviWriter {
     uint64_t ixPos = 0;
     uint32_t ixSize = 0;
   };
+  std::vector<uint8_t> streamFormat() const;
   void writeHeader();
+  void writeMainHeader();
+  void writeStreamList(uint32_t strlSize, const std::vector<uint8_t>& strf, uint32_t indxSize);
+  void writeOdmlList(uint32_t odmlSize);
   void put(const void* data, size_t size);
   void put32(uint32_t v);
   void put8(uint8_t v);

@@ -5,13 +5,13 @@
 
 #include "base/Numbers.h"
 #include "registration/BoxRegistration.h"
+#include "registration/FrameShift.h"
 #include "registration/QualityMeasure.h"
 #include "registration/RegistrationController.h"
 #include "registration/RegistrationMath.h"
 #include "ui/Canvas.h"
 
 namespace registration {
-
 
 void RegistrationController::AlignImageMouseDown(int x, int y) {
   if (!waitingForClick_) return;
@@ -126,15 +126,13 @@ RegistrationOptions RegistrationController::ReadOptions() {
 }
 
 void RegistrationController::RegisterFrame() {
-  FftEngine& e = *engine_;
   auto& in = x_.input;
-  auto& table = x_.table;
   // A run reads its options once; a single registration ("Recalc FFT") reads them now.
   if (!in.AlignPass) runOptions_ = ReadOptions();
   const RegistrationOptions& o = runOptions_;
-  const int n = Box(), h = n / 2;
+  const int n = Box();
   const int k = std::clamp(in.CurrentFrameIndex, 0, frames::MaxFrames - 1);
-  frames::FrameRecord& rec = table[k];
+  frames::FrameRecord& rec = x_.table[k];
   UpdateLuminanceTables();
   const LuminanceWeights weights{lumWeights_[0], lumWeights_[1], lumWeights_[2]};
   const bool display = DisplayDue();
@@ -144,30 +142,53 @@ void RegistrationController::RegisterFrame() {
   const ui::Bitmap24& preview = x_.source.preview();
   const int iw = std::min(in.ImageWidth, preview.width());
   const int ih = std::min(in.ImageHeight, preview.height());
-  int ox = 0, oy = 0;
-  bool withOffset = false;
   const std::optional<CoarseShift> whole = o.wholeFrame ? WholeFrameShift(k, preview, iw, ih) : std::nullopt;
-  const CoarseShift wholeShift = whole.value_or(CoarseShift{});
-  if (whole) {
-    ox = px::Round(wholeShift.x);
-    oy = px::Round(wholeShift.y);
-    withOffset = true;
-  } else if (o.track) {
-    withOffset = true;
-    ox = st_.TrackX;
-    oy = st_.TrackY;
-    if (o.predict) {
-      ox += st_.TrackVX;
-      oy += st_.TrackVY;
-    }
-  }
+  const SearchOffset offset =
+      ChooseSearchOffset(whole, o.track, o.predict, {st_.TrackX, st_.TrackY, st_.TrackVX, st_.TrackVY});
   if (o.trace && display) c_.AlignImage.picture().assign(preview);
   if (display)
     x_.inputControls.Frames.setCaption("Processing frame " + std::to_string(k + 1) + " of " +
                                        std::to_string(in.SelectedCount));
 
-  // The box at the offset, its contrast, and its correlation with the reference.
-  const BoxStats box = ExtractBox(preview, iw, ih, st_.BoxX + ox, st_.BoxY + oy, n, weights, *boxLum_);
+  const Peak peak = CorrelateFrameBox(rec, preview, iw, ih, offset, weights, display);
+  int px = peak.x, py = peak.y;
+  const double p = peak.value;
+  const bool manual = PointedByHand(o, p, px, py, offset.x, offset.y);
+  st_.LastPeak = p;
+
+  const SubPixel vertex = o.subPixel && !whole && !manual ? ParabolaPeak(engine_->FFTRe, n, px, py) : SubPixel{};
+  const FrameShift shift = ShiftFromPeak(px, py, n, manual, whole, offset, o.subPixel, vertex);
+  if (shift.hasFine) {
+    rec.FineShiftX = shift.fineX;
+    rec.FineShiftY = shift.fineY;
+  }
+  StoreShift(k, shift, offset, display);
+  MeasureAlignedBox(k, preview, iw, ih, weights);
+}
+
+namespace {
+
+// The shift pair and difference of the frame, or of its first field.
+struct ShiftSlots {
+  int32_t& x;
+  int32_t& y;
+  float& difference;
+};
+ShiftSlots SlotsFor(frames::FrameRecord& rec, bool firstField) {
+  if (firstField) return {rec.ShiftXa, rec.ShiftYa, rec.DifferenceA};
+  return {rec.ShiftX, rec.ShiftY, rec.Difference};
+}
+
+}  // namespace
+
+// The box at the search offset, its contrast, and its correlation with the reference (shown
+// in the FFT window when asked for): the correlation's highest peak.
+Peak RegistrationController::CorrelateFrameBox(frames::FrameRecord& rec, const ui::Bitmap24& preview, int iw, int ih,
+                                               const SearchOffset& offset, const LuminanceWeights& weights,
+                                               bool display) {
+  FftEngine& e = *engine_;
+  const RegistrationOptions& o = runOptions_;
+  const BoxStats box = ExtractBox(preview, iw, ih, st_.BoxX + offset.x, st_.BoxY + offset.y, Box(), weights, *boxLum_);
   rec.BoxContrast = (box.largest - box.smallest) / 255.0f;
   if (o.filter) st_.FilterRadius2 = o.correlation.filterRadius2;
   const Peak peak = CorrelateBox(e, *boxLum_, Window(), *refSpecRe_, *refSpecIm_, o.correlation, *frameSpecRe_,
@@ -179,96 +200,60 @@ void RegistrationController::RegisterFrame() {
     ui::Canvas(pic).stretchDraw({0, 0, pic.width(), pic.height()}, surface);
     c_.FFTImage.invalidate();
   }
-  int px = peak.x, py = peak.y;
-  const double p = peak.value;
+  return peak;
+}
 
-  const bool manual = PointedByHand(o, p, px, py, ox, oy);
-  st_.LastPeak = p;
-
-  // The integer shift; the feature moved by -s.
-  int sx, sy;
-  if (manual) {
-    sx = h - px;
-    sy = h - py;
-  } else if (whole) {
-    // Measured on far more pixels than the box holds, the whole frame's displacement is the
-    // shift; the box's correlation only watches for a lost alignment.
-    sx = sy = 0;
-  } else {
-    sx = PeakToShift(px, n);
-    sy = PeakToShift(py, n);
-  }
-  const int dx = -sx, dy = -sy;
-  const int fx = st_.HotX + dx, fy = st_.HotY + dy;
-
-  // The surface peaks at tau = -(feature displacement), so the sub-pixel vertex offset (t) of
-  // the peak index adds to s and subtracts from the displacement: fine = dx - t (+ the
-  // tracking offset, like the stored integer shift). The whole-frame alignment measures the
-  // fraction anyway: its fine shift is kept too.
-  if (o.subPixel || whole) {
-    double tx = 0, ty = 0;
-    if (whole && !manual) {
-      tx = ox - wholeShift.x;
-      ty = oy - wholeShift.y;
-    } else if (!manual) {
-      const SubPixel sp = ParabolaPeak(e.FFTRe, n, px, py);
-      tx = sp.fx;
-      ty = sp.fy;
-    }
-    const int tox = withOffset ? ox : 0, toy = withOffset ? oy : 0;
-    rec.FineShiftX = static_cast<float>(dx + tox - tx);
-    rec.FineShiftY = static_cast<float>(dy + toy - ty);
-  }
-
+// The shift into the frame's (or field's) pair, the labels and the marker, the tracking
+// offset following the total displacement, and the neighbourhood kept for the optimizer.
+void RegistrationController::StoreShift(int k, const FrameShift& s, const SearchOffset& offset, bool display) {
+  const RegistrationOptions& o = runOptions_;
+  auto& table = x_.table;
+  const int fx = st_.HotX + s.dx, fy = st_.HotY + s.dy;
   if (display) {
-    c_.ShiftLabel.setCaption(std::to_string(dx) + " " + std::to_string(dy));
+    c_.ShiftLabel.setCaption(std::to_string(s.dx) + " " + std::to_string(s.dy));
     c_.FeatureLabel.setCaption(std::to_string(fx - st_.BoxX) + " " + std::to_string(fy - st_.BoxY));
   }
-
-  // The shift pair and difference field of this frame or field.
-  const bool fieldA = o.interlaced && in.FieldIndex == 0;
-  int32_t& shiftX = fieldA ? rec.ShiftXa : rec.ShiftX;
-  int32_t& shiftY = fieldA ? rec.ShiftYa : rec.ShiftY;
-  float& difference = fieldA ? rec.DifferenceA : rec.Difference;
-  shiftX = dx;
-  shiftY = dy;
+  const ShiftSlots slots = SlotsFor(table[k], o.interlaced && x_.input.FieldIndex == 0);
+  slots.x = s.storedX;
+  slots.y = s.storedY;
   if (o.trace && display) {
-    DrawMarker(c_.AlignImage.picture(), fx + ox, fy + oy, n, true);
+    DrawMarker(c_.AlignImage.picture(), fx + offset.x, fy + offset.y, Box(), true);
     c_.AlignImage.invalidate();
-  }
-
-  // Tracking: the stored shift is the total displacement against the reference frame, and
-  // the tracking offset follows it.
-  if (withOffset) {
-    shiftX = dx + ox;
-    shiftY = dy + oy;
   }
   if (o.track) {
     if (k > 0) {
       st_.TrackVX = (table[k - 1].ShiftX - table[k].ShiftX) / 2;
       st_.TrackVY = (table[k - 1].ShiftY - table[k].ShiftY) / 2;
     }
-    st_.TrackX = dx + ox;
-    st_.TrackY = dy + oy;
+    st_.TrackX = s.dx + offset.x;
+    st_.TrackY = s.dy + offset.y;
   }
+  if (x_.input.AlignPass && crops_.side > 0 && !o.interlaced && !o.resample)
+    KeepCrop(k, st_.HotX + slots.x, st_.HotY + slots.y);
+}
 
-  if (in.AlignPass && crops_.side > 0 && !o.interlaced && !o.resample) KeepCrop(k, st_.HotX + shiftX, st_.HotY + shiftY);
-
-  // The registration difference of the aligned box against the reference image.
+// The registration difference of the aligned box against the reference image, and the power
+// spectrum of the aligned box (tapered), which gives the quality.
+void RegistrationController::MeasureAlignedBox(int k, const ui::Bitmap24& preview, int iw, int ih,
+                                               const LuminanceWeights& weights) {
+  FftEngine& e = *engine_;
+  const RegistrationOptions& o = runOptions_;
+  const int n = Box();
+  frames::FrameRecord& rec = x_.table[k];
+  const ShiftSlots slots = SlotsFor(rec, o.interlaced && x_.input.FieldIndex == 0);
   float meanF = 0;
-  difference = static_cast<float>(RegistrationDifference(e, preview, iw, ih, image1_, image1_.width(),
-                                                         image1_.height(), st_.HotX, st_.HotY, shiftX, shiftY,
-                                                         weights, o.difference, meanF, differenceRows_));
+  slots.difference = static_cast<float>(RegistrationDifference(e, preview, iw, ih, image1_, image1_.width(),
+                                                               image1_.height(), st_.HotX, st_.HotY, slots.x, slots.y,
+                                                               weights, o.difference, meanF, differenceRows_));
   qualityBoxMean_ = meanF;
 
   // Resampled registration: shifts in resampled pixels, the difference left to the optimizer.
   if (o.resample) {
     rec.Difference = 1.0f;
-    shiftX = px::Round(shiftX * static_cast<double>(st_.ResampleFactor));
-    shiftY = px::Round(shiftY * static_cast<double>(st_.ResampleFactor));
+    slots.x = px::Round(slots.x * static_cast<double>(st_.ResampleFactor));
+    slots.y = px::Round(slots.y * static_cast<double>(st_.ResampleFactor));
   }
 
-  // The power spectrum of the aligned box (tapered) gives the quality.
   if (static_cast<int>(qualityTaper_.size()) != n) qualityTaper_ = QualityTaper(n);
   ApplyQualityTaper(e.FFTRe.data(), kPlaneStride, qualityTaper_, n);
   e.FFT2DForward();

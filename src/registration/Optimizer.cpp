@@ -18,6 +18,19 @@ namespace {
 
 ui::Rect Square(int cx, int cy, int half) { return {cx - half, cy - half, cx + half, cy + half}; }
 
+// Bias subtraction over the window's inner n - 4 square (clamped at 0); returns its new sum.
+double SubtractBias(FftPlane& plane, int n, float bias) {
+  double sum = 0;
+  for (int x = 2; x <= n - 3; ++x) {
+    float* col = plane.column(x);
+    for (int y = 2; y <= n - 3; ++y) {
+      col[y] = std::max(0.0f, col[y] - bias);
+      sum += col[y];
+    }
+  }
+  return sum;
+}
+
 // The largest search area, and how far a shift may wander in later passes before the frame
 // is decoded again.
 constexpr int kMaxSearch = 10, kCropMargin = 8;
@@ -257,18 +270,13 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
   UpdateLuminanceTables();
   const int n = Box();
   const int c = options.searchArea;
-  const bool resample = options.resample;
-  const double factor = st_.ResampleFactor;
-  int h = n / 2;
-  int hx = st_.HotX, hy = st_.HotY;
-  if (2 * (resample ? px::Round(h * factor) : h) + 2 * c + 1 > kPlaneStride) return;
+  const int h = n / 2;
+  if (2 * (options.resample ? px::Round(h * st_.ResampleFactor) : h) + 2 * c + 1 > kPlaneStride) return;
 
   // The working size is the image size; the starting point is the stored difference.
-  const int savedW = in.ImageWidth, savedH = in.ImageHeight;
   in.FrameWidth = in.ImageWidth;
   in.FrameHeight = in.ImageHeight;
-  const bool interlaced = options.interlaced;
-  const bool fieldA = interlaced && in.FieldIndex == 0;
+  const bool fieldA = options.interlaced && in.FieldIndex == 0;
   float& diffField = fieldA ? rec.DifferenceA : rec.Difference;
   int32_t& shiftX = fieldA ? rec.ShiftXa : rec.ShiftX;
   int32_t& shiftY = fieldA ? rec.ShiftYa : rec.ShiftY;
@@ -277,14 +285,56 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
     best = 1.5e38;
     diffField = 1.5e38f;
   }
-  const int sx0 = shiftX, sy0 = shiftY;
+  const OptimizerView v = OptimizerFrame(f, options, shiftX, shiftY);
+  const WindowSums w = FillOptimizerWindows(v, options);
 
-  // The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the
-  // whole window is read from there.
-  const bool fromCrop = !interlaced && !resample &&
-                        CropCovers(f, hx + sx0 - h - c, hy + sy0 - h - c, hx + sx0 + h + c + 1, hy + sy0 + h + c + 1);
+  // The search over every offset of the area.
+  const long long count = w.count == 0 ? 1 : w.count;
+  SearchOptions so;
+  so.n = n;
+  so.c = c;
+  so.meanR = static_cast<float>(w.ref / count);
+  so.meanF = static_cast<float>(w.frame / count);
+  so.noSquare = options.noSquare;
+  so.relative = options.relative;
+  so.laterWinsTies = !options.interlaced;
+  const SearchResult r = OptimizerSearch(*optRef_, *optFrame_, so, best);
+  if (r.improved) {
+    diffField = static_cast<float>(r.sum);
+    rec.OptimizeGain = r.gain;
+    shiftX = v.sx0 + r.a;
+    shiftY = v.sy0 + r.b;
+    best = r.sum;
+  }
+  // The pass's sum of best differences.
+  optimizerPassSum_ += static_cast<float>(best);
+
+  if (!inRun_ || displayNow_) ShowOptimizedSquare(f, v);
+  // The working frame size stays the image size.
+  in.FrameWidth = in.ImageWidth;
+  in.FrameHeight = in.ImageHeight;
+}
+
+// The frame, with the other field rebuilt; a frame whose kept neighbourhood covers the whole
+// window is read from there, and with "Resample" the window is enlarged into the resampled
+// frame.
+RegistrationController::OptimizerView RegistrationController::OptimizerFrame(int f, const OptimizerOptions& options,
+                                                                             int sx0, int sy0) {
+  auto& in = x_.input;
+  const int c = options.searchArea;
+  const bool interlaced = options.interlaced;
+  OptimizerView v;
+  v.hx = st_.HotX;
+  v.hy = st_.HotY;
+  v.h = Box() / 2;
+  v.sx0 = sx0;
+  v.sy0 = sy0;
+  const int hx = v.hx, hy = v.hy, h = v.h;
+  v.fromCrop = !interlaced && !options.resample &&
+               CropCovers(f, hx + sx0 - h - c, hy + sy0 - h - c, hx + sx0 + h + c + 1, hy + sy0 + h + c + 1);
   int frameW = in.ImageWidth, frameH = in.ImageHeight;
-  if (!fromCrop) {
+  if (!v.fromCrop) {
+    const int savedW = in.ImageWidth, savedH = in.ImageHeight;
     LoadFrameForShow(f);
     if (prefetchFrame_ >= 0 && (!interlaced || in.FieldIndex == 1))
       x_.source.PrefetchAviFrame(in.AviPath, prefetchFrame_);
@@ -297,173 +347,165 @@ void RegistrationController::OptimizeFrame(int f, const OptimizerOptions& option
                            in.FrameHeight);
   }
 
-  const ui::Bitmap24* refPic = &image1_;
-  const ui::Bitmap24* framePic = &x_.source.preview();
-  // Frame pixel (x, y) is at frameBase + (y - frameTop) * frameStride + (x - frameLeft) * 3.
-  const uint8_t* frameBase = framePic->data();
-  size_t frameStride = framePic->stride();
-  int frameLeft = 0, frameTop = 0;
-  if (fromCrop) {
-    frameBase = crops_.crop(f);
-    frameStride = static_cast<size_t>(crops_.side) * 3;
-    frameLeft = crops_.left[f];
-    frameTop = crops_.top[f];
+  v.refPic = &image1_;
+  v.framePic = &x_.source.preview();
+  v.frameBase = v.framePic->data();
+  v.frameStride = v.framePic->stride();
+  if (v.fromCrop) {
+    v.frameBase = crops_.crop(f);
+    v.frameStride = static_cast<size_t>(crops_.side) * 3;
+    v.frameLeft = crops_.left[f];
+    v.frameTop = crops_.top[f];
   }
-  int fw = std::min(in.FrameWidth, frameW), fh = std::min(in.FrameHeight, frameH);
-  int rw = std::min(fw, image1_.width()), rh = std::min(fh, image1_.height());
-  if (resample) {
-    const int o = px::Round(2.0 * c / factor);
-    hx = px::Round(st_.HotX * factor);
-    hy = px::Round(st_.HotY * factor);
-    const int cx = px::Round((hx + sx0) / factor), cy = px::Round((hy + sy0) / factor);
-    const int side = n + o, s = 2 * c + px::Round(n * factor);
-    const int left = cx - n / 2 - o / 2, top = cy - n / 2 - o / 2;
-    cutout_.reset(side, side);
-    ui::Canvas(cutout_).copyRect({0, 0, side, side}, x_.source.preview(), {left, top, left + side, top + side});
-    cutoutScaled_.reset(s, s);
-    finish::ResampleImage(cutout_, cutoutScaled_, options.resampleFilter);
-    ui::Canvas(resampledFrame_).draw(hx + sx0 - s / 2, hy + sy0 - s / 2, cutoutScaled_);
-    fw = rw = px::Round(in.ImageWidth * factor) - 1;
-    fh = rh = px::Round(in.ImageHeight * factor) - 1;
-    fw = std::min(fw, resampledFrame_.width());
-    fh = std::min(fh, resampledFrame_.height());
-    rw = std::min(rw, resampledRef_.width());
-    rh = std::min(rh, resampledRef_.height());
-    h = px::Round(h * factor);
-    refPic = &resampledRef_;
-    framePic = &resampledFrame_;
-    frameBase = framePic->data();
-    frameStride = framePic->stride();
-  }
+  v.fw = std::min(in.FrameWidth, frameW);
+  v.fh = std::min(in.FrameHeight, frameH);
+  v.rw = std::min(v.fw, image1_.width());
+  v.rh = std::min(v.fh, image1_.height());
+  if (options.resample) ResampleOptimizerFrame(options, v);
+  return v;
+}
 
-  // The windows of side 2h + 2c + 1 around the feature. Inside both pictures every pixel
-  // counts; the reference window then is the same for every frame of the pass.
+// The frame's cut-out around the shifted feature, enlarged into the resampled frame; the
+// feature, half box and bounds in resampled pixels.
+void RegistrationController::ResampleOptimizerFrame(const OptimizerOptions& options, OptimizerView& v) {
+  const auto& in = x_.input;
+  const int n = Box(), c = options.searchArea;
+  const double factor = st_.ResampleFactor;
+  const int o = px::Round(2.0 * c / factor);
+  v.hx = px::Round(st_.HotX * factor);
+  v.hy = px::Round(st_.HotY * factor);
+  const int cx = px::Round((v.hx + v.sx0) / factor), cy = px::Round((v.hy + v.sy0) / factor);
+  const int side = n + o, s = 2 * c + px::Round(n * factor);
+  const int left = cx - n / 2 - o / 2, top = cy - n / 2 - o / 2;
+  cutout_.reset(side, side);
+  ui::Canvas(cutout_).copyRect({0, 0, side, side}, x_.source.preview(), {left, top, left + side, top + side});
+  cutoutScaled_.reset(s, s);
+  finish::ResampleImage(cutout_, cutoutScaled_, options.resampleFilter);
+  ui::Canvas(resampledFrame_).draw(v.hx + v.sx0 - s / 2, v.hy + v.sy0 - s / 2, cutoutScaled_);
+  v.fw = v.rw = px::Round(in.ImageWidth * factor) - 1;
+  v.fh = v.rh = px::Round(in.ImageHeight * factor) - 1;
+  v.fw = std::min(v.fw, resampledFrame_.width());
+  v.fh = std::min(v.fh, resampledFrame_.height());
+  v.rw = std::min(v.rw, resampledRef_.width());
+  v.rh = std::min(v.rh, resampledRef_.height());
+  v.h = px::Round(v.h * factor);
+  v.resampled = true;
+  v.refPic = &resampledRef_;
+  v.framePic = &resampledFrame_;
+  v.frameBase = v.framePic->data();
+  v.frameStride = v.framePic->stride();
+}
+
+// The windows of side 2h + 2c + 1 around the feature into optRef_ and optFrame_, bias
+// subtracted. Inside both pictures every pixel counts; the reference window then is the same
+// for every frame of the pass and is kept.
+RegistrationController::WindowSums RegistrationController::FillOptimizerWindows(const OptimizerView& v,
+                                                                                const OptimizerOptions& options) {
   FftPlane& ref = *optRef_;
   FftPlane& frm = *optFrame_;
+  const int n = Box(), c = options.searchArea;
+  const int hx = v.hx, hy = v.hy, h = v.h, sx0 = v.sx0, sy0 = v.sy0;
   const int side = 2 * h + 2 * c + 1, lo = -h - c, hi = h + c;
   const frames::Single2dArray* dark = options.useDark && Darkframe ? Darkframe() : nullptr;
   const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
-  const bool blur = options.blur;
-  const float bias = options.bias;
-  const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(fw, rw) &&
-                        hy + hi < std::min(fh, rh) && hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 &&
-                        hx + sx0 + hi < fw && hy + sy0 + hi < fh;
-  const RefWindowKey key{hx,  hy,  h,    c,    n,   refGeneration_, dark, dark ? dark->Data() : nullptr,
-                         dw,  dh,  blur, bias, {lumWeights_[0], lumWeights_[1], lumWeights_[2]}};
-  if (!inRun_ || resample || !interior) refWindow_.valid = false;
+  const bool interior = !exactWindows_ && hx + lo >= 0 && hy + lo >= 0 && hx + hi < std::min(v.fw, v.rw) &&
+                        hy + hi < std::min(v.fh, v.rh) && hx + sx0 + lo >= 0 && hy + sy0 + lo >= 0 &&
+                        hx + sx0 + hi < v.fw && hy + sy0 + hi < v.fh;
+  const RefWindowKey key{hx, hy, h,  c,  n, refGeneration_, dark, dark ? dark->Data() : nullptr,
+                         dw, dh, options.blur, options.bias, {lumWeights_[0], lumWeights_[1], lumWeights_[2]}};
+  if (!inRun_ || options.resample || !interior) refWindow_.valid = false;
   const bool refKept = refWindow_.valid && refWindow_.key == key;
-  double sumR = 0, sumF = 0;
-  long long count = 0;
+  WindowSums w;
   if (interior) {
+    const ui::Bitmap24& refPic = *v.refPic;
     if (!refKept)
-      sumR = FillInteriorWindow(refPic->row(hy + lo) + static_cast<ptrdiff_t>(hx + lo) * 3, refPic->stride(), hx + lo,
-                                hy + lo, side, dark, ref);
-    const ptrdiff_t frameRow = static_cast<ptrdiff_t>(hy + sy0 + lo - frameTop) * static_cast<ptrdiff_t>(frameStride);
-    const uint8_t* frameTopLeft = frameBase + frameRow + static_cast<ptrdiff_t>(hx + sx0 + lo - frameLeft) * 3;
-    sumF = FillInteriorWindow(frameTopLeft, frameStride, hx + sx0 + lo, hy + sy0 + lo, side, dark, frm);
-    count = static_cast<long long>(side) * side;
+      w.ref = FillInteriorWindow(refPic.row(hy + lo) + static_cast<ptrdiff_t>(hx + lo) * 3, refPic.stride(), hx + lo,
+                                 hy + lo, side, dark, ref);
+    const ptrdiff_t frameRow = static_cast<ptrdiff_t>(hy + sy0 + lo - v.frameTop) * static_cast<ptrdiff_t>(v.frameStride);
+    const uint8_t* frameTopLeft = v.frameBase + frameRow + static_cast<ptrdiff_t>(hx + sx0 + lo - v.frameLeft) * 3;
+    w.frame = FillInteriorWindow(frameTopLeft, v.frameStride, hx + sx0 + lo, hy + sy0 + lo, side, dark, frm);
+    w.count = static_cast<long long>(side) * side;
   } else {
-    ClearCorner(ref, side);
-    ClearCorner(frm, side);
-    for (int i = lo; i <= hi; ++i) {
-      const int ry = hy + i, fy = hy + sy0 + i;
-      if (ry < 0 || ry >= fh || fy < 0 || fy >= fh || ry >= rh) continue;
-      const uint8_t* rrow = refPic->row(ry);
-      const uint8_t* frow = frameBase + static_cast<ptrdiff_t>(fy - frameTop) * static_cast<ptrdiff_t>(frameStride) -
-                            static_cast<ptrdiff_t>(frameLeft) * 3;
-      for (int j = lo; j <= hi; ++j) {
-        const int rx = hx + j, fx = hx + sx0 + j;
-        if (rx < 0 || rx >= fw || fx < 0 || fx >= fw || rx >= rw) continue;
-        float rv = Luminance(rrow + rx * 3);
-        float fv = Luminance(frow + fx * 3);
-        // The darkframe's green plane (levels x 128), where it covers the position.
-        if (dark) {
-          if (rx < dw && ry < dh) rv -= dark->Get(rx, ry) / 128.0f;
-          if (fx < dw && fy < dh) fv -= dark->Get(fx, fy) / 128.0f;
-        }
-        ref.at(j + h + c, i + h + c) = rv;
-        frm.at(j + h + c, i + h + c) = fv;
-        sumR += rv;
-        sumF += fv;
-        ++count;
-      }
-    }
+    FillEdgeWindows(v, c, dark, w);
   }
-  // Bias subtraction.
-  if (blur) {
-    auto subtract = [&](FftPlane& plane) {
-      double sum = 0;
-      for (int x = 2; x <= n - 3; ++x) {
-        float* col = plane.column(x);
-        for (int y = 2; y <= n - 3; ++y) {
-          col[y] = std::max(0.0f, col[y] - bias);
-          sum += col[y];
-        }
-      }
-      return sum;
-    };
-    if (!refKept) sumR = subtract(ref);
-    sumF = subtract(frm);
+  if (options.blur) {
+    if (!refKept) w.ref = SubtractBias(ref, n, options.bias);
+    w.frame = SubtractBias(frm, n, options.bias);
   }
   if (refKept) {
-    sumR = refWindow_.sum;
-  } else if (interior && inRun_ && !resample) {
+    w.ref = refWindow_.sum;
+  } else if (interior && inRun_ && !options.resample) {
     refWindow_.valid = true;
     refWindow_.key = key;
-    refWindow_.sum = sumR;
+    refWindow_.sum = w.ref;
   }
-  // The search over every offset of the area.
-  if (count == 0) count = 1;
-  SearchOptions so;
-  so.n = n;
-  so.c = c;
-  so.meanR = static_cast<float>(sumR / count);
-  so.meanF = static_cast<float>(sumF / count);
-  so.noSquare = options.noSquare;
-  so.relative = options.relative;
-  so.laterWinsTies = !interlaced;
-  const SearchResult r = OptimizerSearch(ref, frm, so, best);
-  if (r.improved) {
-    diffField = static_cast<float>(r.sum);
-    rec.OptimizeGain = r.gain;
-    shiftX = sx0 + r.a;
-    shiftY = sy0 + r.b;
-    best = r.sum;
-  }
-  // The pass's sum of best differences.
-  optimizerPassSum_ += static_cast<float>(best);
+  return w;
+}
 
-  // The current square beside the reference.
-  if (!inRun_ || displayNow_) {
-    ui::Bitmap24& pic = c_.AlignImage.picture();
-    ui::Canvas cv(pic);
-    cv.brush.style = ui::BrushStyle::Clear;
-    const std::string text = " Processing frame " + std::to_string(f + 1) + "            ";
-    if (fromCrop) {
-      cropPicture_.reset(crops_.side, crops_.side);
-      std::memcpy(cropPicture_.data(), crops_.crop(f), cropPicture_.byteSize());
-      cv.copyRect({n + 10, 0, 2 * n + 10, n}, cropPicture_,
-                  Square(hx + rec.ShiftX - frameLeft, hy + rec.ShiftY - frameTop, n / 2));
-      cv.textOut(n / 4, n + 15, " Original ");
-      cv.textOut(n / 4 + n, n + 15, " Current ");
-      cv.textOut(n - n / 4 - 10, n + 30, text);
-    } else if (!resample) {
-      cv.copyRect({n + 10, 0, 2 * n + 10, n}, *framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, n / 2));
-      cv.textOut(n / 4, n + 15, " Original ");
-      cv.textOut(n / 4 + n, n + 15, " Current ");
-      cv.textOut(n - n / 4 - 10, n + 30, text);
-    } else {
-      cv.copyRect({2 * h, 0, 4 * h, 2 * h}, *framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, h));
-      cv.textOut(h, 2 * h + 15, " Original ");
-      cv.textOut(3 * h, 2 * h + 15, " Current ");
-      cv.textOut(2 * h, 2 * h + 30, text);
+// The windows pixel by pixel where they reach past a picture's edge: only positions inside
+// both pictures count, the darkframe's green plane (levels x 128) subtracted where it covers.
+void RegistrationController::FillEdgeWindows(const OptimizerView& v, int c, const frames::Single2dArray* dark,
+                                             WindowSums& w) {
+  FftPlane& ref = *optRef_;
+  FftPlane& frm = *optFrame_;
+  const int hx = v.hx, hy = v.hy, h = v.h, sx0 = v.sx0, sy0 = v.sy0;
+  const int side = 2 * h + 2 * c + 1, lo = -h - c, hi = h + c;
+  const int dw = dark ? dark->nominalWidth() : 0, dh = dark ? dark->nominalHeight() : 0;
+  ClearCorner(ref, side);
+  ClearCorner(frm, side);
+  for (int i = lo; i <= hi; ++i) {
+    const int ry = hy + i, fy = hy + sy0 + i;
+    if (ry < 0 || ry >= v.fh || fy < 0 || fy >= v.fh || ry >= v.rh) continue;
+    const uint8_t* rrow = v.refPic->row(ry);
+    const uint8_t* frow = v.frameBase + static_cast<ptrdiff_t>(fy - v.frameTop) * static_cast<ptrdiff_t>(v.frameStride) -
+                          static_cast<ptrdiff_t>(v.frameLeft) * 3;
+    for (int j = lo; j <= hi; ++j) {
+      const int rx = hx + j, fx = hx + sx0 + j;
+      if (rx < 0 || rx >= v.fw || fx < 0 || fx >= v.fw || rx >= v.rw) continue;
+      float rv = Luminance(rrow + rx * 3);
+      float fv = Luminance(frow + fx * 3);
+      if (dark) {
+        if (rx < dw && ry < dh) rv -= dark->Get(rx, ry) / 128.0f;
+        if (fx < dw && fy < dh) fv -= dark->Get(fx, fy) / 128.0f;
+      }
+      ref.at(j + h + c, i + h + c) = rv;
+      frm.at(j + h + c, i + h + c) = fv;
+      w.ref += rv;
+      w.frame += fv;
+      ++w.count;
     }
-    DrawAlignGraph();
-    c_.AlignImage.invalidate();
   }
-  // The working frame size stays the image size.
-  in.FrameWidth = in.ImageWidth;
-  in.FrameHeight = in.ImageHeight;
+}
+
+// The current square beside the reference on the aligning picture.
+void RegistrationController::ShowOptimizedSquare(int f, const OptimizerView& v) {
+  const frames::FrameRecord& rec = x_.table[f];
+  const int n = Box(), h = v.h, hx = v.hx, hy = v.hy;
+  ui::Bitmap24& pic = c_.AlignImage.picture();
+  ui::Canvas cv(pic);
+  cv.brush.style = ui::BrushStyle::Clear;
+  const std::string text = " Processing frame " + std::to_string(f + 1) + "            ";
+  if (v.fromCrop) {
+    cropPicture_.reset(crops_.side, crops_.side);
+    std::memcpy(cropPicture_.data(), crops_.crop(f), cropPicture_.byteSize());
+    cv.copyRect({n + 10, 0, 2 * n + 10, n}, cropPicture_,
+                Square(hx + rec.ShiftX - v.frameLeft, hy + rec.ShiftY - v.frameTop, n / 2));
+    cv.textOut(n / 4, n + 15, " Original ");
+    cv.textOut(n / 4 + n, n + 15, " Current ");
+    cv.textOut(n - n / 4 - 10, n + 30, text);
+  } else if (!v.resampled) {
+    cv.copyRect({n + 10, 0, 2 * n + 10, n}, *v.framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, n / 2));
+    cv.textOut(n / 4, n + 15, " Original ");
+    cv.textOut(n / 4 + n, n + 15, " Current ");
+    cv.textOut(n - n / 4 - 10, n + 30, text);
+  } else {
+    cv.copyRect({2 * h, 0, 4 * h, 2 * h}, *v.framePic, Square(hx + rec.ShiftX, hy + rec.ShiftY, h));
+    cv.textOut(h, 2 * h + 15, " Original ");
+    cv.textOut(3 * h, 2 * h + 15, " Current ");
+    cv.textOut(2 * h, 2 * h + 30, text);
+  }
+  DrawAlignGraph();
+  c_.AlignImage.invalidate();
 }
 
 }  // namespace registration

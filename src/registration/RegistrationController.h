@@ -23,6 +23,7 @@
 #include "registration/CoarseAlignment.h"
 #include "registration/DiscAlignment.h"
 #include "registration/FftEngine.h"
+#include "registration/FrameShift.h"
 #include "registration/ReferenceQuality.h"
 #include "registration/RegistrationMath.h"
 #include "registration/RegistrationOptions.h"
@@ -161,6 +162,10 @@ class RegistrationController {
   bool PointManually(int& px, int& py, int ox, int oy);
   bool PointedByHand(const RegistrationOptions& o, double peak, int& px, int& py, int ox, int oy);
   void ShowToolWindowsAfterQuestion();
+  Peak CorrelateFrameBox(frames::FrameRecord& rec, const ui::Bitmap24& preview, int iw, int ih,
+                         const SearchOffset& offset, const LuminanceWeights& weights, bool display);
+  void StoreShift(int k, const FrameShift& s, const SearchOffset& offset, bool display);
+  void MeasureAlignedBox(int k, const ui::Bitmap24& preview, int iw, int ih, const LuminanceWeights& weights);
   void LoadFrameForShow(int f);
   RegistrationOptions ReadOptions();
   OptimizerOptions ReadOptimizerOptions();
@@ -209,6 +214,30 @@ class RegistrationController {
   std::vector<float> qualityTaper_;
   void RunOptimizerPass();
   bool PrepareOptimizerPictures();
+  // One frame's pictures for the optimizer: where the frame's pixels are read (the preview,
+  // its kept neighbourhood or the resampled frame) and the bounds of both pictures.
+  struct OptimizerView {
+    const ui::Bitmap24* refPic = nullptr;
+    const ui::Bitmap24* framePic = nullptr;
+    // Frame pixel (x, y) is at frameBase + (y - frameTop) * frameStride + (x - frameLeft) * 3.
+    const uint8_t* frameBase = nullptr;
+    size_t frameStride = 0;
+    int frameLeft = 0, frameTop = 0;
+    int fw = 0, fh = 0, rw = 0, rh = 0;  // bounds of the frame and the reference
+    int hx = 0, hy = 0, h = 0;           // the feature and the half box, in the pictures' pixels
+    int sx0 = 0, sy0 = 0;                // the shift the search starts from
+    bool fromCrop = false;
+    bool resampled = false;
+  };
+  struct WindowSums {
+    double ref = 0, frame = 0;
+    long long count = 0;  // pixels that counted
+  };
+  OptimizerView OptimizerFrame(int f, const OptimizerOptions& options, int sx0, int sy0);
+  void ResampleOptimizerFrame(const OptimizerOptions& options, OptimizerView& v);
+  WindowSums FillOptimizerWindows(const OptimizerView& v, const OptimizerOptions& options);
+  void FillEdgeWindows(const OptimizerView& v, int c, const frames::Single2dArray* dark, WindowSums& w);
+  void ShowOptimizedSquare(int f, const OptimizerView& v);
   void LogTime(const std::string& prefix);
   void SetPageVisible(Stage stage, bool on) {
     if (SetStageVisible) SetStageVisible(stage, on);

@@ -37,53 +37,6 @@ void StackAccumulator::FinishCoverage(ImagePlanes& planes) {
 
 namespace {
 
-// Source rows and columns a frame contributes, as ranges of the destination-side indices
-// (a, i), plus the offset from those indices to the source pixel.
-struct Ranges {
-  int a0 = 0, a1 = -1, i0 = 0, i1 = -1;
-};
-
-Ranges ComputeRanges(const AccumulateOptions& o, const FrameInputs& in, const FrameSourceView& src, int scale,
-                     int reach) {
-  Ranges r;
-  const int sx = in.sx, sy = in.sy;
-  const int W = o.width, H = o.height;
-  if (o.resampled && !o.drizzle) {
-    r.a0 = 0;
-    r.a1 = H - 1;
-    r.i0 = 0;
-    r.i1 = W - 1;
-  } else if (o.expand) {
-    r.a0 = 1 - sy;
-    r.a1 = H - sy - 2;
-    r.i0 = 1 - sx;
-    r.i1 = W - sx - 2;
-  } else {
-    r.a0 = std::max(0, -sy);
-    r.a1 = std::min(src.height - 1, H) - std::max(sy, 0);
-    r.i0 = std::max(0, -sx);
-    r.i1 = std::min(src.width - 1, W) - std::max(sx, 0);
-  }
-  // Source checks: a + sy + m and i + sx + t within the check bounds.
-  r.a0 = std::max(r.a0, -sy - o.windowY);
-  r.a1 = std::min(r.a1, o.checkHeight - 1 - sy - o.windowY);
-  r.i0 = std::max(r.i0, -sx - o.windowX);
-  r.i1 = std::min(r.i1, o.checkWidth - 1 - sx - o.windowX);
-  // The pixel actually read must exist in the source.
-  const int px = o.resampled && !o.drizzle ? 0 : sx, py = o.resampled && !o.drizzle ? 0 : sy;
-  r.a0 = std::max(r.a0, -py);
-  r.a1 = std::min(r.a1, src.height - 1 - py);
-  r.i0 = std::max(r.i0, -px);
-  r.i1 = std::min(r.i1, src.width - 1 - px);
-  // And every destination pixel must lie inside the planes (reach: cells right of or below it).
-  r.a0 = std::max(r.a0, (-o.offsetY + scale - 1) / scale);
-  r.i0 = std::max(r.i0, (-o.offsetX + scale - 1) / scale);
-  const int extra = scale > 1 ? 1 : 0;
-  r.a1 = std::min(r.a1, (o.planeHeight + extra - reach - o.offsetY) / scale);
-  r.i1 = std::min(r.i1, (o.planeWidth + extra - reach - o.offsetX) / scale);
-  return r;
-}
-
 bool RowPasses(const AccumulateOptions& o, const FrameInputs& in, int sourceRow) {
   if (!o.interlaced) return true;
   switch (o.interlaceFilter) {
@@ -166,135 +119,168 @@ __attribute__((target_clones("avx2", "default"))) void LuminanceRow(const uint8_
            w;
 }
 
+// Sources the accumulator cannot read, and interlace fields the row filter leaves out whole.
+bool Unusable(const AccumulateOptions& o, const FrameInputs& in, const FrameSourceView& src) {
+  if (src.kind == SourceKind::Bytes && !src.bytes) return true;
+  if (src.kind == SourceKind::Tiff16 && (!src.tiff || src.tiff->width48() < src.width)) return true;
+  if (src.kind == SourceKind::Fits && !src.fits) return true;
+  if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 2 && in.fieldIndex == 0) return true;
+  if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 3 && in.fieldIndex == 1) return true;
+  return false;
+}
+
+// What the rows of one frame share.
+struct FrameRows {
+  const AccumulateOptions& o;
+  const FrameInputs& in;
+  const FrameSourceView& src;
+  ImagePlanes& planes;
+  FrameRegion r;
+  int n;           // columns i0 … i1
+  int px, py;      // from a destination-side index to the source pixel read
+  bool calibrate;  // darkframe or flatfield pixel by pixel, in float
+  int channel;     // FITS: the one plane that receives (3 is the luminance plane)
+  PixelReader reader;
+};
+
+// Drizzle: source row y's values (colour in vr, vg, vb; luminance times the weight in vg;
+// FITS in vr), columns i0 … i1.
+void ReadDrizzleRow(const FrameRows& f, int y, int cy, float* vr, float* vg, float* vb) {
+  const AccumulateOptions& o = f.o;
+  const FrameSourceView& src = f.src;
+  if (src.kind == SourceKind::Bytes && !f.calibrate) {
+    const uint8_t* sp = src.bytes->row(y) + (f.r.i0 + f.px) * 3;
+    if (o.colour) SplitRow(sp, vr, vg, vb, f.n);
+    else LuminanceRow(sp, vg, f.n, o.lumR, o.lumG, o.lumB, f.in.weight);
+    return;
+  }
+  for (int k = 0; k < f.n; ++k) {
+    const int i = f.r.i0 + k, x = i + f.px;
+    if (src.kind == SourceKind::Fits) {
+      vr[k] = src.fits->Get(x, y);
+      continue;
+    }
+    float v[3];
+    f.reader.read(x, y, i + f.in.sx, cy, v);
+    if (o.colour) {
+      vr[k] = v[0];
+      vg[k] = v[1];
+      vb[k] = v[2];
+    } else {
+      vg[k] = v[0] * f.in.weight;
+    }
+  }
+}
+
+// Drizzle: each drop cell of row a's values spread over its row of the doubled grid.
+void SpreadDrops(const FrameRows& f, int a, const float* vr, const float* vg, const float* vb) {
+  auto& sum = f.planes.StackPlanes;
+  const int n = f.n;
+  const StackGeometry& g = f.o.geometry;
+  for (int c = 0; c < f.in.drop.count; ++c) {
+    const DropCell& d = f.in.drop.cells[c];
+    const float wt = d.weight;
+    const int dy = 2 * a + g.offsetY + d.k, dx0 = 2 * f.r.i0 + g.offsetX + d.j;
+    float* cv = f.planes.CoveragePlane.Row(dy) + dx0;
+    for (int k = 0; k < n; ++k) cv[2 * k] += wt;
+    if (f.src.kind == SourceKind::Fits) {
+      float* p = sum[f.channel].Row(dy) + dx0;
+      for (int k = 0; k < n; ++k) p[2 * k] += vr[k] * wt;
+    } else if (f.o.colour) {
+      float* pr = sum[0].Row(dy) + dx0;
+      float* pg = sum[1].Row(dy) + dx0;
+      float* pb = sum[2].Row(dy) + dx0;
+      for (int k = 0; k < n; ++k) {
+        pr[2 * k] += vr[k] * wt;
+        pg[2 * k] += vg[k] * wt;
+        pb[2 * k] += vb[k] * wt;
+      }
+    } else {
+      float* pg = sum[1].Row(dy) + dx0;
+      for (int k = 0; k < n; ++k) pg[2 * k] += vg[k] * wt;
+    }
+  }
+}
+
+// Whole pixels: row a added at its destination row, the coverage as a run of +1 … -1.
+void AddRow(const FrameRows& f, int a, int y, int cy) {
+  const AccumulateOptions& o = f.o;
+  const FrameSourceView& src = f.src;
+  auto& sum = f.planes.StackPlanes;
+  const int n = f.n;
+  const int dy = a + o.geometry.offsetY;
+  const int dx0 = f.r.i0 + o.geometry.offsetX;
+  float* cr = f.planes.CoveragePlane.Row(dy);
+  cr[dx0] += 1;
+  cr[dx0 + n] -= 1;
+
+  if (src.kind == SourceKind::Fits) {
+    const float* s = src.fits->Row(y) + f.r.i0 + f.px;
+    float* d = sum[f.channel].Row(dy) + dx0;
+    for (int k = 0; k < n; ++k) d[k] += s[k];
+    return;
+  }
+  float* dr = sum[0].Row(dy) + dx0;
+  float* dg = sum[1].Row(dy) + dx0;
+  float* db = sum[2].Row(dy) + dx0;
+  if (!f.calibrate && src.kind == SourceKind::Bytes) {
+    const uint8_t* s = src.bytes->row(y) + (f.r.i0 + f.px) * 3;
+    if (o.colour) AddColourRow(s, dr, dg, db, n);
+    else AddLuminanceRow(s, dg, n, o.lumR, o.lumG, o.lumB, f.in.weight);
+    return;
+  }
+  for (int k = 0; k < n; ++k) {
+    const int i = f.r.i0 + k;
+    float v[3];
+    f.reader.read(i + f.px, y, i + f.in.sx, cy, v);
+    if (o.colour) {
+      dr[k] += v[0];
+      dg[k] += v[1];
+      db[k] += v[2];
+    } else {
+      dg[k] += v[0] * f.in.weight;
+    }
+  }
+}
+
 }  // namespace
 
 bool StackAccumulator::Add(ImagePlanes& planes, const AccumulateOptions& o, const FrameInputs& in,
                            const FrameSourceView& src) {
-  if (src.kind == SourceKind::Bytes && !src.bytes) return false;
-  if (src.kind == SourceKind::Tiff16 && (!src.tiff || src.tiff->width48() < src.width)) return false;
-  if (src.kind == SourceKind::Fits && !src.fits) return false;
-  if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 2 && in.fieldIndex == 0) return false;
-  if (src.kind == SourceKind::Bytes && o.interlaced && o.interlaceFilter == 3 && in.fieldIndex == 1) return false;
+  if (Unusable(o, in, src)) return false;
+  const StackGeometry& g = o.geometry;
+  const FrameRegion r = ContributionRegion(g, in.sx, in.sy, src.width, src.height);
+  if (r.empty()) return false;
 
-  const int scale = o.drizzle ? 2 : 1;
-  const int reach = o.drizzle ? 3 : 0;
-  const Ranges r = ComputeRanges(o, in, src, scale, reach);
-  if (r.a1 < r.a0 || r.i1 < r.i0) return false;
-
-  auto& sum = planes.StackPlanes;
-  Single2dArray& cov = planes.CoveragePlane;
-  const bool resampledSource = o.resampled && !o.drizzle;
-  const int px = resampledSource ? 0 : in.sx, py = resampledSource ? 0 : in.sy;
-  const bool calibrate = (o.useDark || o.useFlat) && !resampledSource && src.kind != SourceKind::Fits;
-  const bool rowFilter = src.kind == SourceKind::Bytes && o.interlaced;
   const int n = r.i1 - r.i0 + 1;
-  if (o.drizzle)
+  const FrameRows f{o,
+                    in,
+                    src,
+                    planes,
+                    r,
+                    n,
+                    g.resample ? 0 : in.sx,
+                    g.resample ? 0 : in.sy,
+                    (o.useDark || o.useFlat) && !g.resample && src.kind != SourceKind::Fits,
+                    o.colour ? std::clamp(in.fitsChannel, 0, 3) : 1,
+                    PixelReader{o, src, planes}};
+  if (g.drizzle)
     for (auto& v : values_)
       if (static_cast<int>(v.size()) < n) v.resize(static_cast<size_t>(n));
-  bool luminanceChannel = false;
-  PixelReader reader{o, src, planes};
-
+  const bool rowFilter = src.kind == SourceKind::Bytes && o.interlaced;
   for (int a = r.a0; a <= r.a1; ++a) {
-    if (rowFilter && !RowPasses(o, in, a + in.sy + o.windowY)) continue;
-    const int y = a + py;  // row read from the source
+    if (rowFilter && !RowPasses(o, in, a + in.sy + g.windowY)) continue;
+    const int y = a + f.py;    // row read from the source
     const int cy = a + in.sy;  // row of the calibration planes
-
-    if (o.drizzle) {
-      // The row's values first, then each drop cell spread over its destination row.
-      int channel = -1;  // FITS: the one plane that receives
-      float* vr = values_[0].data();
-      float* vg = values_[1].data();
-      float* vb = values_[2].data();
-      if (src.kind == SourceKind::Bytes && !calibrate) {
-        const uint8_t* sp = src.bytes->row(y) + (r.i0 + px) * 3;
-        if (o.colour) SplitRow(sp, vr, vg, vb, n);
-        else LuminanceRow(sp, vg, n, o.lumR, o.lumG, o.lumB, in.weight);
-      } else {
-        for (int k = 0; k < n; ++k) {
-          const int i = r.i0 + k, x = i + px;
-          if (src.kind == SourceKind::Fits) {
-            vr[k] = src.fits->Get(x, y);
-            continue;
-          }
-          float v[3];
-          reader.read(x, y, i + in.sx, cy, v);
-          if (o.colour) {
-            vr[k] = v[0];
-            vg[k] = v[1];
-            vb[k] = v[2];
-          } else {
-            vg[k] = v[0] * in.weight;
-          }
-        }
-      }
-      if (src.kind == SourceKind::Fits) {
-        channel = o.colour ? std::clamp(in.fitsChannel, 0, 3) : 1;
-        if (channel == 3) luminanceChannel = true;
-      }
-      for (int c = 0; c < in.drop.count; ++c) {
-        const DropCell& d = in.drop.cells[c];
-        const float wt = d.weight;
-        const int dy = 2 * a + o.offsetY + d.k, dx0 = 2 * r.i0 + o.offsetX + d.j;
-        float* cv = cov.Row(dy) + dx0;
-        for (int k = 0; k < n; ++k) cv[2 * k] += wt;
-        if (channel >= 0) {
-          float* p = sum[channel].Row(dy) + dx0;
-          for (int k = 0; k < n; ++k) p[2 * k] += vr[k] * wt;
-        } else if (o.colour) {
-          float* pr = sum[0].Row(dy) + dx0;
-          float* pg = sum[1].Row(dy) + dx0;
-          float* pb = sum[2].Row(dy) + dx0;
-          for (int k = 0; k < n; ++k) {
-            pr[2 * k] += vr[k] * wt;
-            pg[2 * k] += vg[k] * wt;
-            pb[2 * k] += vb[k] * wt;
-          }
-        } else {
-          float* pg = sum[1].Row(dy) + dx0;
-          for (int k = 0; k < n; ++k) pg[2 * k] += vg[k] * wt;
-        }
-      }
-      continue;
-    }
-
-    const int dy = a + o.offsetY;
-    const int dx0 = r.i0 + o.offsetX;
-    float* cr = cov.Row(dy);
-    cr[dx0] += 1;
-    cr[dx0 + n] -= 1;
-
-    if (src.kind == SourceKind::Fits) {
-      const float* f = src.fits->Row(y) + r.i0 + px;
-      int channel = o.colour ? std::clamp(in.fitsChannel, 0, 3) : 1;
-      if (channel == 3) luminanceChannel = true;
-      float* d = sum[channel].Row(dy) + dx0;
-      for (int k = 0; k < n; ++k) d[k] += f[k];
-      continue;
-    }
-
-    float* dr = sum[0].Row(dy) + dx0;
-    float* dg = sum[1].Row(dy) + dx0;
-    float* db = sum[2].Row(dy) + dx0;
-    if (!calibrate && src.kind == SourceKind::Bytes) {
-      const uint8_t* s = src.bytes->row(y) + (r.i0 + px) * 3;
-      if (o.colour) AddColourRow(s, dr, dg, db, n);
-      else AddLuminanceRow(s, dg, n, o.lumR, o.lumG, o.lumB, in.weight);
-      continue;
-    }
-    for (int k = 0; k < n; ++k) {
-      const int i = r.i0 + k;
-      float v[3];
-      reader.read(i + px, y, i + in.sx, cy, v);
-      if (o.colour) {
-        dr[k] += v[0];
-        dg[k] += v[1];
-        db[k] += v[2];
-      } else {
-        dg[k] += v[0] * in.weight;
-      }
+    if (g.drizzle) {
+      ReadDrizzleRow(f, y, cy, values_[0].data(), values_[1].data(), values_[2].data());
+      SpreadDrops(f, a, values_[0].data(), values_[1].data(), values_[2].data());
+    } else {
+      AddRow(f, a, y, cy);
     }
   }
-  return luminanceChannel;
+  // Every row of a FITS source is added (the row filter is for 8-bit frames).
+  return src.kind == SourceKind::Fits && f.channel == 3;
 }
 
 void NormalizeStack(ImagePlanes& planes, int width, int height, bool colour) {

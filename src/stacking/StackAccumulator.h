@@ -1,7 +1,7 @@
 #pragma once
 // The per-frame step of stacking: one frame (or one interlace field) shifted by its
 // registration shift and added into the stack planes, with a coverage count per pixel.
-// Knows nothing of controls; the controller fills FrameGeometry and AccumulateOptions.
+// Knows nothing of controls; the controller fills AccumulateOptions.
 #include <array>
 #include <vector>
 
@@ -9,6 +9,7 @@
 #include "frames/ImagePlanes.h"
 #include "frames/Single2dArray.h"
 #include "stacking/DrizzleTable.h"
+#include "stacking/StackGeometry.h"
 #include "ui/Bitmap24.h"
 
 namespace stacking {
@@ -17,20 +18,13 @@ enum class SourceKind { Bytes, Tiff16, Fits };
 
 struct AccumulateOptions {
   bool colour = false;
-  bool expand = false;
-  bool drizzle = false;
-  bool resampled = false;        // the source is the enlarged window (resampled stacking)
   bool interlaced = false;       // the de-interlace row filter applies (8-bit input only)
   int interlaceFilter = 1;       // 0 none, 1 both passes, 2 second pass only, 3 first pass only
-  bool useDark = false, useFlat = false;  // calibration in float (never with `resampled`)
+  bool useDark = false, useFlat = false;  // calibration in float (never with resampling)
   int darkWidth = 0, darkHeight = 0;      // the part of the calibration planes holding values
   int flatWidth = 0, flatHeight = 0;
   float lumR = 0.299f, lumG = 0.587f, lumB = 0.114f;
-  int width = 0, height = 0;     // W, H of the range rules (frame size, or enlarged size)
-  int checkWidth = 0, checkHeight = 0;  // bounds of the source checks (the resampled size)
-  int offsetX = 0, offsetY = 0;  // expand offsets
-  int windowX = 0, windowY = 0;  // t, m: origin of the 4096 window of resampled stacking
-  int planeWidth = 0, planeHeight = 0;  // destination limits (allocated stack size)
+  StackGeometry geometry;        // the run's extent and the bounds of every frame
 };
 
 struct FrameInputs {

@@ -12,10 +12,6 @@
 
 namespace stacking {
 
-namespace {
-constexpr int kMaxSide = frames::MaxImageSide;
-}
-
 StackingController::StackingController(ui::Services& s, StackingControls& c, StackingDeps d)
     : s_(s),
       c_(c),
@@ -73,141 +69,37 @@ void StackingController::Drizzle2Click() { d_.aligning.Drizzling.setChecked(c_.D
 
 void StackingController::StackButtonClick() {
   auto& in = d_.input;
-  auto& t = d_.table;
   auto& al = d_.aligning;
-  const bool resampled = al.Resampled.checked();
-  const bool drizzle = c_.Drizzle2.checked() || al.Drizzling.checked();
-  const bool expand = c_.Expandstack.checked();
+  StackGeometryOptions go;
+  go.resampled = al.Resampled.checked();
+  go.drizzle = c_.Drizzle2.checked() || al.Drizzling.checked();
+  go.expand = c_.Expandstack.checked();
   if (in.FrameCount <= 0) return;  // nothing chosen yet
 
-  if (!resampled) al.UseProcessed.setVisible(true);
-  in.CancelRequested = false;
-  st_.ExpandOffsetX = st_.ExpandOffsetY = 0;
-  if (!st_.CalibrationMode && ShowLaterPages) ShowLaterPages();
-  c_.SaveButton.setEnabled(true);
-  s_.ui.setCursor(ui::Cursor::Busy);
-  s_.progress.start("Stacking frames");
-
-  // Stack size and view scale.
-  frameWidth_ = std::clamp(in.FrameWidth, 1, kMaxSide);
-  frameHeight_ = std::clamp(in.FrameHeight, 1, kMaxSide);
-  factor_ = std::clamp(al.ResampleSpin.value(), 1.0, 4.0);
-  filterIndex_ = finish::ResampleFilterIndexForItem(al.ResampleCombo.itemIndex());
-  int W = in.ImageWidth, H = in.ImageHeight;
-  st_.ViewScale = 1;
-  if (expand) {
-    W = frameWidth_;
-    H = frameHeight_;
-  }
-  if (drizzle) {
-    W = px::Round(2.0 * frameWidth_) - 1;
-    H = px::Round(2.0 * frameHeight_) - 1;
-    st_.ViewScale = 2;
-  } else if (resampled) {
-    W = px::Round(frameWidth_ * factor_) - 1;
-    H = px::Round(frameHeight_ * factor_) - 1;
-    st_.ViewScale = factor_;
-  }
-  W = std::clamp(W, 1, kMaxSide);
-  H = std::clamp(H, 1, kMaxSide);
-  runWidth_ = W;
-  runHeight_ = H;
-  runDrizzle_ = drizzle;
-  runResample_ = resampled && !drizzle;
-  c_.Stackimagesize.setCaption("Image : " + std::to_string(W) + "x" + std::to_string(H));
-
-  if (SizeLaterViews) SizeLaterViews(W, H);
-
-  // The selection.
-  const int R = std::clamp(c_.StackSlider.value(), 0, frames::MaxFrames - 1);
-  const float cut = DifferenceCut(MaxDifference(t, std::clamp(c_.StackSlider.max(), 0, frames::MaxFrames - 1)),
-                                  c_.differencecutslider.value());
-
-  // Expanded canvas: grown by the shift range of the admitted frames.
-  planeWidth_ = W;
-  planeHeight_ = H;
-  if (expand) {
-    int minX = 0, maxX = 0, minY = 0, maxY = 0;
-    for (int k = 0; k <= R; ++k) {
-      if (!Admits(t, k, R, cut)) continue;
-      const auto& rec = t[t.ranks[k].FrameIndex];
-      minX = std::min(minX, rec.ShiftX);
-      maxX = std::max(maxX, rec.ShiftX);
-      minY = std::min(minY, rec.ShiftY);
-      maxY = std::max(maxY, rec.ShiftY);
-    }
-    st_.ExpandedWidth = std::clamp(W + maxX - minX - 1, 1, kMaxSide);
-    st_.ExpandedHeight = std::clamp(H + maxY - minY - 1, 1, kMaxSide);
-    st_.ExpandOffsetX = maxX;
-    st_.ExpandOffsetY = maxY;
-    c_.Stackimagesize.setCaption("Image : " + std::to_string(st_.ExpandedWidth) + "x" +
-                                 std::to_string(st_.ExpandedHeight));
-    planeWidth_ = st_.ExpandedWidth;
-    planeHeight_ = st_.ExpandedHeight;
-  }
-  if (AllocateImageBuffers) AllocateImageBuffers(planeWidth_, planeHeight_);
-  else frames::AllocatePlanes(d_.planes, planeWidth_, planeHeight_);
-
-  acc_.Begin(d_.planes, planeWidth_, planeHeight_, drizzle);
-  ReadRunOptions();
+  if (!go.resampled) al.UseProcessed.setVisible(true);
+  ShowRunStarting();
+  go.lastRank = std::clamp(c_.StackSlider.value(), 0, frames::MaxFrames - 1);
+  go.cut = DifferenceCut(MaxDifference(d_.table, std::clamp(c_.StackSlider.max(), 0, frames::MaxFrames - 1)),
+                         c_.differencecutslider.value());
+  PlanStack(go);
 
   // A stack run is no alignment pass, whoever started it.
   const bool alignPass = in.AlignPass;
   in.AlignPass = false;
   in.StackPass = true;
-  int n = CountAdmitted(t, R, cut);
-  if (n == 0) n = 1;
-  st_.StackedCount = n;
-  st_.SliderAtStack = c_.StackSlider.value();
-  st_.LumiChannelSeen = false;
-  d_.source.BeginRun();
-
-  bool go = true;
+  const int n = BeginCount(go.lastRank, go.cut);
+  bool run = true;
   if (n == 1 && !in.SingleImage)
-    go = s_.ui.messageBox("Only one frame to stack, continue ??? ", ui::MsgKind::Warning, ui::ButtonsYesCancel) ==
-         ui::DialogResult::Yes;
-
-  if (go) {
-    int j = 0;
-    for (int k = 0; k <= R; ++k) {
-      if (!Admits(t, k, R, cut)) continue;
-      ++j;
-      if (c_.StackSlider.value() > 0) s_.progress.setProgress(px::Round(100.0 * j / n));
-      infoText_.assign("Stacking ").append(std::to_string(j)).append(" of ").append(std::to_string(n));
-      c_.StackInfoLabel.setCaption(infoText_);
-      s_.ui.processEvents();
-      if (in.CancelRequested) break;
-      if (!ReadStackFrame(t.ranks[k].FrameIndex)) {
-        // Left out: the stack holds one frame fewer.
-        --j;
-        st_.StackedCount = std::max(st_.StackedCount - 1, 0);
-        continue;
-      }
-      if (j < frames::MaxFrames) t.ranks[j].StackQuality = MeasureStackQuality();
-    }
+    run = s_.ui.messageBox("Only one frame to stack, continue ??? ", ui::MsgKind::Warning, ui::ButtonsYesCancel) ==
+          ui::DialogResult::Yes;
+  int W = geo_.planeWidth, H = geo_.planeHeight;
+  if (run) {
+    AddSelectedFrames(go.lastRank, go.cut, n);
     d_.source.ReportUnreadable();
     StackSliderChange();
-    // Final size: resampling keeps one more column and row, which stay 0.
-    if (drizzle) {
-      W = std::min(px::Round(2.0 * frameWidth_) - 1, kMaxSide);
-      H = std::min(px::Round(2.0 * frameHeight_) - 1, kMaxSide);
-    } else if (resampled) {
-      W = std::min(px::Round(frameWidth_ * factor_), kMaxSide);
-      H = std::min(px::Round(frameHeight_ * factor_), kMaxSide);
-    }
-    if (expand) {
-      W = st_.ExpandedWidth;
-      H = st_.ExpandedHeight;
-    }
-    // The planes hold the allocated size; one more column and row stay 0.
-    W = std::min(W, planeWidth_ + 1);
-    H = std::min(H, planeHeight_ + 1);
-    in.ImageWidth = W;
-    in.ImageHeight = H;
+    W = in.ImageWidth = geo_.finalWidth;
+    H = in.ImageHeight = geo_.finalHeight;
     FinishStack(W, H);
-  } else {
-    W = planeWidth_;
-    H = planeHeight_;
   }
 
   s_.ui.setCursor(ui::Cursor::Normal);
@@ -216,9 +108,85 @@ void StackingController::StackButtonClick() {
   // Later previews of video frames are no stacking pass.
   in.StackPass = false;
   in.AlignPass = alignPass;
-  if (go) {
+  if (run) {
     st_.StackExists = true;
     if (StackBuilt) StackBuilt();
+  }
+}
+
+// The window as a run starts: no cancel pending, the later pages shown, the busy cursor and
+// the progress window.
+void StackingController::ShowRunStarting() {
+  d_.input.CancelRequested = false;
+  st_.ExpandOffsetX = st_.ExpandOffsetY = 0;
+  if (!st_.CalibrationMode && ShowLaterPages) ShowLaterPages();
+  c_.SaveButton.setEnabled(true);
+  s_.ui.setCursor(ui::Cursor::Busy);
+  s_.progress.start("Stacking frames");
+}
+
+// The frames the run will add (at least 1, for the progress), kept for the graph; the frame
+// source starts counting unreadable frames.
+int StackingController::BeginCount(int R, float cut) {
+  int n = CountAdmitted(d_.table, R, cut);
+  if (n == 0) n = 1;
+  st_.StackedCount = n;
+  st_.SliderAtStack = c_.StackSlider.value();
+  st_.LumiChannelSeen = false;
+  d_.source.BeginRun();
+  return n;
+}
+
+// The run's extent: captions, the later views' size, the planes, the accumulator and the
+// options every frame is added with.
+void StackingController::PlanStack(StackGeometryOptions go) {
+  const auto& in = d_.input;
+  go.imageWidth = in.ImageWidth;
+  go.imageHeight = in.ImageHeight;
+  go.frameWidth = in.FrameWidth;
+  go.frameHeight = in.FrameHeight;
+  go.factor = d_.aligning.ResampleSpin.value();
+  go.stackX = st_.StackX;
+  go.stackY = st_.StackY;
+  geo_ = ComputeStackGeometry(go, d_.table);
+
+  st_.ViewScale = geo_.viewScale;
+  c_.Stackimagesize.setCaption("Image : " + std::to_string(geo_.runWidth) + "x" + std::to_string(geo_.runHeight));
+  if (SizeLaterViews) SizeLaterViews(geo_.runWidth, geo_.runHeight);
+  if (geo_.expand) {
+    st_.ExpandedWidth = geo_.expandedWidth;
+    st_.ExpandedHeight = geo_.expandedHeight;
+    st_.ExpandOffsetX = geo_.offsetX;
+    st_.ExpandOffsetY = geo_.offsetY;
+    c_.Stackimagesize.setCaption("Image : " + std::to_string(geo_.expandedWidth) + "x" +
+                                 std::to_string(geo_.expandedHeight));
+  }
+  if (AllocateImageBuffers) AllocateImageBuffers(geo_.planeWidth, geo_.planeHeight);
+  else frames::AllocatePlanes(d_.planes, geo_.planeWidth, geo_.planeHeight);
+
+  acc_.Begin(d_.planes, geo_.planeWidth, geo_.planeHeight, geo_.drizzle);
+  ReadRunOptions();
+}
+
+// Adds the admitted frames in rank order, n in all, with progress and "Cancel".
+void StackingController::AddSelectedFrames(int R, float cut, int n) {
+  auto& t = d_.table;
+  int j = 0;
+  for (int k = 0; k <= R; ++k) {
+    if (!Admits(t, k, R, cut)) continue;
+    ++j;
+    if (c_.StackSlider.value() > 0) s_.progress.setProgress(px::Round(100.0 * j / n));
+    infoText_.assign("Stacking ").append(std::to_string(j)).append(" of ").append(std::to_string(n));
+    c_.StackInfoLabel.setCaption(infoText_);
+    s_.ui.processEvents();
+    if (d_.input.CancelRequested) break;
+    if (!ReadStackFrame(t.ranks[k].FrameIndex)) {
+      // Left out: the stack holds one frame fewer.
+      --j;
+      st_.StackedCount = std::max(st_.StackedCount - 1, 0);
+      continue;
+    }
+    if (j < frames::MaxFrames) t.ranks[j].StackQuality = MeasureStackQuality();
   }
 }
 
@@ -255,19 +223,17 @@ void StackingController::ReadRunOptions() {
   run_.pixfrac = c_.Pixfrac.value() * 0.01;
   run_.useDark = ic.UseDarkFrame.checked();
   run_.useFlat = ic.UseFlatfield.checked();
+  run_.filterIndex = finish::ResampleFilterIndexForItem(d_.aligning.ResampleCombo.itemIndex());
 }
 
 AccumulateOptions StackingController::MakeOptions() {
   AccumulateOptions o;
   auto& ic = d_.inputControls;
   o.colour = colour();
-  o.expand = c_.Expandstack.checked();
-  o.drizzle = runDrizzle_;
-  o.resampled = runResample_;
   o.interlaced = ic.Interlaced.checked();
   o.interlaceFilter = ic.interlaceinterpolation.itemIndex();
-  o.useDark = ic.UseDarkFrame.checked() && !runResample_;
-  o.useFlat = ic.UseFlatfield.checked() && !runResample_;
+  o.useDark = ic.UseDarkFrame.checked() && !geo_.resample;
+  o.useFlat = ic.UseFlatfield.checked() && !geo_.resample;
   o.darkWidth = st_.DarkWidth;
   o.darkHeight = st_.DarkHeight;
   o.flatWidth = st_.FlatWidth;
@@ -278,28 +244,12 @@ AccumulateOptions StackingController::MakeOptions() {
     o.lumG = w[1];
     o.lumB = w[2];
   }
-  o.planeWidth = planeWidth_;
-  o.planeHeight = planeHeight_;
-  o.offsetX = st_.ExpandOffsetX;
-  o.offsetY = st_.ExpandOffsetY;
-  if (runDrizzle_) {
-    const int wd = std::min(px::Round(2.0 * frameWidth_) - 1, kMaxSide);
-    const int hd = std::min(px::Round(2.0 * frameHeight_) - 1, kMaxSide);
-    o.width = o.checkWidth = wd / 2;
-    o.height = o.checkHeight = hd / 2;
-  } else if (o.expand) {
-    o.width = o.checkWidth = frameWidth_;
-    o.height = o.checkHeight = frameHeight_;
-  } else if (!runResample_) {
-    o.width = o.checkWidth = runWidth_;
-    o.height = o.checkHeight = runHeight_;
-  }
+  o.geometry = geo_;
   return o;
 }
 
 void StackingController::AccumulateFrame() {
   auto& in = d_.input;
-  auto& planes = d_.planes;
   const int frame = std::clamp(frame_, 0, frames::MaxFrames - 1);
   const frames::FrameRecord& rec = d_.table[frame];
   const StackRunOptions& r = run_;
@@ -312,91 +262,88 @@ void StackingController::AccumulateFrame() {
   fi.fieldIndex = in.FieldIndex;
   fi.fitsChannel = in.FitsChannel;
 
-  FrameSourceView src;
-  ui::Bitmap24& pic = d_.source.preview();
-  src.kind = SourceKind::Bytes;
-  src.bytes = &pic;
-  src.width = pic.width();
-  src.height = pic.height();
-  if (!runResample_) {
-    if (in.InputKind == frames::ikFits) {
-      src.kind = SourceKind::Fits;
-      src.fits = &planes.FitsPlane;
-      src.width = planes.FitsPlane.nominalWidth();
-      src.height = planes.FitsPlane.nominalHeight();
-      // A separate luminance stack must lie on the colour frames pixel for pixel; the run
-      // leaves a luminance file of another size out and names it at the end.
-      if (in.FitsChannel == 3 && (src.width != frameWidth_ || src.height != frameHeight_))
-        throw px::PelinoxaError("the luminance file is " + std::to_string(src.width) + "x" +
-                                std::to_string(src.height) + ", the colour frames " + std::to_string(frameWidth_) +
-                                "x" + std::to_string(frameHeight_));
-    } else if (in.InputKind == frames::ikTiff) {
-      const auto& tif = planes.OutputBitmap48;
-      // Depths without 16-bit samples (1, 4, 8, 32 bits) are stacked from their picture.
-      const bool has16 = tif.bitsPerPixel == 48 || tif.bitsPerPixel == 16 || tif.bitsPerPixel == 24;
-      if (has16 && tif.width48() >= pic.width() && tif.height48() >= pic.height()) {
-        src.kind = SourceKind::Tiff16;
-        src.tiff = &tif;
-      }
-    } else if (in.InputKind == frames::ikAvi && in.DeepFrame) {
-      // Deep video frames (16-bit SER) left their full-depth samples in the same buffer.
-      const auto& deep = planes.OutputBitmap48;
-      if (deep.width48() >= pic.width() && deep.height48() >= pic.height()) {
-        src.kind = SourceKind::Tiff16;
-        src.tiff = &deep;
-      }
-    }
-  }
-
-  AccumulateOptions o = r.accumulate;
-  if (!runDrizzle_ && !runResample_ && r.subPixel && !r.interlaced) MoveByFineShift(rec, fi, src);
-  if (runDrizzle_) {
-    const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY, r.resampledShifts, factor_,
-                                            r.fineShifts);
+  FrameSourceView src = SourceView();
+  if (!geo_.drizzle && !geo_.resample && r.subPixel && !r.interlaced) MoveByFineShift(rec, fi, src);
+  if (geo_.drizzle) {
+    const SplitShift sp = SplitDrizzleShift(fi.sx, fi.sy, rec.FineShiftX, rec.FineShiftY, r.resampledShifts,
+                                            geo_.factor, r.fineShifts);
     fi.sx = sp.sx;
     fi.sy = sp.sy;
     fi.drop = BuildDropTable(sp.qx, sp.qy, r.pixfrac);
-  } else if (runResample_) {
-    CalibrateBytes(pic, planes, r.useDark, st_.DarkWidth, st_.DarkHeight, r.useFlat, st_.FlatWidth, st_.FlatHeight);
-    const int wr = px::Round(frameWidth_ * factor_) - 1, hr = px::Round(frameHeight_ * factor_) - 1;
-    int w = wr, h = hr, t = 0, m = 0;
-    if (w > kMaxSide) {
-      t = std::clamp(px::Round(st_.StackX * factor_) - 2048, 0, w - kMaxSide);
-      w = kMaxSide;
-    }
-    if (h > kMaxSide) {
-      m = std::clamp(px::Round(st_.StackY * factor_) - 2048, 0, h - kMaxSide);
-      h = kMaxSide;
-    }
-    // The frame window that, enlarged, covers the stack with this frame's shift.
-    const int ox = px::Round((t + fi.sx) / factor_), oy = px::Round((m + fi.sy) / factor_);
-    const int ww = std::max(px::Round(w / factor_), 1), wh = std::max(px::Round(h / factor_), 1);
-    window_.setSize(ww, wh);
-    window_.fill(ui::colors::Black);
-    for (int y = 0; y < wh; ++y) {
-      const int sy = oy + y;
-      if (sy < 0 || sy >= pic.height()) continue;
-      const int x0 = std::max(0, -ox), x1 = std::min(ww, pic.width() - ox);
-      if (x1 > x0) std::copy(pic.row(sy) + (ox + x0) * 3, pic.row(sy) + (ox + x1) * 3, window_.row(y) + x0 * 3);
-    }
-    enlarged_.setSize(w, h);
-    resampler_.Run(window_, enlarged_, filterIndex_);
-    src.bytes = &enlarged_;
-    src.width = w;
-    src.height = h;
-    o.width = w;
-    o.height = h;
-    o.checkWidth = wr;
-    o.checkHeight = hr;
-    o.windowX = t;
-    o.windowY = m;
+  } else if (geo_.resample) {
+    EnlargeWindow(fi, src);
   }
 
-  if (acc_.Add(planes, o, fi, src) && !st_.LumiChannelSeen) {
+  if (acc_.Add(d_.planes, r.accumulate, fi, src) && !st_.LumiChannelSeen) {
     st_.LumiChannelSeen = true;
     d_.inputControls.Lumichannel.setChecked(true);
     if (LuminanceStackAdded) LuminanceStackAdded();
   }
+}
+
+// What the frame is added from: its picture, or (not with resampling) the FITS plane or the
+// 16-bit rows the reader left.
+FrameSourceView StackingController::SourceView() {
+  const auto& in = d_.input;
+  const auto& planes = d_.planes;
+  const ui::Bitmap24& pic = d_.source.preview();
+  FrameSourceView src;
+  src.kind = SourceKind::Bytes;
+  src.bytes = &pic;
+  src.width = pic.width();
+  src.height = pic.height();
+  if (geo_.resample) return src;
+  if (in.InputKind == frames::ikFits) {
+    src.kind = SourceKind::Fits;
+    src.fits = &planes.FitsPlane;
+    src.width = planes.FitsPlane.nominalWidth();
+    src.height = planes.FitsPlane.nominalHeight();
+    // A separate luminance stack must lie on the colour frames pixel for pixel; the run
+    // leaves a luminance file of another size out and names it at the end.
+    if (in.FitsChannel == 3 && (src.width != geo_.frameWidth || src.height != geo_.frameHeight))
+      throw px::PelinoxaError("the luminance file is " + std::to_string(src.width) + "x" +
+                              std::to_string(src.height) + ", the colour frames " +
+                              std::to_string(geo_.frameWidth) + "x" + std::to_string(geo_.frameHeight));
+  } else if (in.InputKind == frames::ikTiff) {
+    const auto& tif = planes.OutputBitmap48;
+    // Depths without 16-bit samples (1, 4, 8, 32 bits) are stacked from their picture.
+    const bool has16 = tif.bitsPerPixel == 48 || tif.bitsPerPixel == 16 || tif.bitsPerPixel == 24;
+    if (has16 && tif.width48() >= pic.width() && tif.height48() >= pic.height()) {
+      src.kind = SourceKind::Tiff16;
+      src.tiff = &tif;
+    }
+  } else if (in.InputKind == frames::ikAvi && in.DeepFrame) {
+    // Deep video frames (16-bit SER) left their full-depth samples in the same buffer.
+    const auto& deep = planes.OutputBitmap48;
+    if (deep.width48() >= pic.width() && deep.height48() >= pic.height()) {
+      src.kind = SourceKind::Tiff16;
+      src.tiff = &deep;
+    }
+  }
+  return src;
+}
+
+// Resampled stacking: the calibrated frame's window that, enlarged, covers the stack with
+// this frame's shift becomes the source.
+void StackingController::EnlargeWindow(const FrameInputs& fi, FrameSourceView& src) {
+  ui::Bitmap24& pic = d_.source.preview();
+  const StackRunOptions& r = run_;
+  CalibrateBytes(pic, d_.planes, r.useDark, st_.DarkWidth, st_.DarkHeight, r.useFlat, st_.FlatWidth, st_.FlatHeight);
+  const WindowOrigin o = ResampleWindowOrigin(geo_, fi.sx, fi.sy);
+  const int ww = geo_.sourceWindowWidth, wh = geo_.sourceWindowHeight;
+  window_.setSize(ww, wh);
+  window_.fill(ui::colors::Black);
+  for (int y = 0; y < wh; ++y) {
+    const int sy = o.y + y;
+    if (sy < 0 || sy >= pic.height()) continue;
+    const int x0 = std::max(0, -o.x), x1 = std::min(ww, pic.width() - o.x);
+    if (x1 > x0) std::copy(pic.row(sy) + (o.x + x0) * 3, pic.row(sy) + (o.x + x1) * 3, window_.row(y) + x0 * 3);
+  }
+  enlarged_.setSize(geo_.width, geo_.height);
+  resampler_.Run(window_, enlarged_, r.filterIndex);
+  src.bytes = &enlarged_;
+  src.width = geo_.width;
+  src.height = geo_.height;
 }
 
 void StackingController::MoveByFineShift(const frames::FrameRecord& rec, FrameInputs& fi, FrameSourceView& src) {
@@ -433,7 +380,7 @@ float StackingController::MeasureStackQuality() {
   std::array<float, 3> w{0.299f, 0.587f, 0.114f};
   if (LuminanceWeights) w = LuminanceWeights();
   const bool col = colour();
-  const int maxX = std::min(frameWidth_, planeWidth_ + 2), maxY = std::min(frameHeight_, planeHeight_ + 2);
+  const int maxX = std::min(geo_.frameWidth, geo_.planeWidth + 2), maxY = std::min(geo_.frameHeight, geo_.planeHeight + 2);
   double sum = 0;
   for (int x = 0; x < B; ++x)
     for (int y = 0; y < B; ++y) {

@@ -17,6 +17,7 @@
 #include "registration/FftEngine.h"
 #include "registration/RegistrationState.h"
 #include "stacking/StackAccumulator.h"
+#include "stacking/StackGeometry.h"
 #include "stacking/StackingControls.h"
 #include "stacking/StackingState.h"
 #include "ui/Services.h"
@@ -105,6 +106,12 @@ class StackingController {
   void ToggleStackLine(int line);
   bool ReadStackFrame(int frame);  // false: the frame could not be read and was left out
   AccumulateOptions MakeOptions();
+  void ShowRunStarting();
+  void PlanStack(StackGeometryOptions go);
+  int BeginCount(int R, float cut);
+  void AddSelectedFrames(int R, float cut, int n);
+  FrameSourceView SourceView();
+  void EnlargeWindow(const FrameInputs& fi, FrameSourceView& src);
   // What a stack run reads once, when it starts: toggling a check box while the run handles
   // events does not change the frames still to come.
   struct StackRunOptions {
@@ -116,6 +123,7 @@ class StackingController {
     bool fineShifts = false;      // "SubPixelEstimate": drizzle takes the fine shifts
     double pixfrac = 1;           // drizzle drop size
     bool useDark = false, useFlat = false;
+    int filterIndex = 3;          // the resampling filter
   } run_;
   void ReadRunOptions();
   void FinishStack(int width, int height);
@@ -134,13 +142,8 @@ class StackingController {
 
   StackAccumulator acc_;
   // The run in progress.
-  int frame_ = 0;                 // frame being added
-  int frameWidth_ = 0, frameHeight_ = 0;  // FrameWidth x FrameHeight at the start
-  int runWidth_ = 0, runHeight_ = 0;      // W x H of the run (step 2)
-  int planeWidth_ = 0, planeHeight_ = 0;  // allocated stack size
-  bool runDrizzle_ = false, runResample_ = false;
-  double factor_ = 1;
-  int filterIndex_ = 3;
+  StackGeometry geo_;
+  int frame_ = 0;  // frame being added
   std::string infoText_;           // "Stacking j of n", kept to reuse its storage
   ui::Bitmap24 window_, enlarged_;  // resampled stacking: the frame window and its enlargement
   finish::Resampler resampler_;

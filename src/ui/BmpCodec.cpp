@@ -82,26 +82,40 @@ struct Layout {
   size_t dataOffset = 0;
 };
 
-Layout ParseHeaders(const uint8_t* d, size_t size) {
+// The file header and the kind of info header that follows it.
+struct Header {
+  uint32_t dataOffset = 0;
+  uint32_t size = 0;  // of the info header
+  bool core = false;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+  bool os2 = false;   // OS/2 2.x, any length
+  const uint8_t* h = nullptr;
+};
+
+Header ReadHeader(const uint8_t* d, size_t size) {
   if (size < 2 || d[0] != 'B' || d[1] != 'M') {
     if (size < 2) Truncated();
     Fail("not a Windows bitmap (no \"BM\" signature)");
   }
   if (size < kFileHeaderSize + 4) Truncated();
-  const uint32_t dataOffset = U32(d + 10);
-  const uint32_t headerSize = U32(d + 14);
-  const bool core = headerSize == 12;
-  const bool windows = headerSize == 40 || headerSize == 52 || headerSize == 56 ||
-                       headerSize == 108 || headerSize == 124;
-  const bool os2 = !windows && headerSize >= 16 && headerSize <= 64;  // OS/2 2.x, any length
-  if (!core && !windows && !os2) Fail("unsupported header size " + std::to_string(headerSize));
-  if (size - kFileHeaderSize < headerSize) Truncated();
-  const uint8_t* h = d + kFileHeaderSize;
+  Header hd;
+  hd.dataOffset = U32(d + 10);
+  hd.size = U32(d + 14);
+  hd.core = hd.size == 12;
+  const bool windows = hd.size == 40 || hd.size == 52 || hd.size == 56 || hd.size == 108 || hd.size == 124;
+  hd.os2 = !windows && hd.size >= 16 && hd.size <= 64;
+  if (!hd.core && !windows && !hd.os2) Fail("unsupported header size " + std::to_string(hd.size));
+  if (size - kFileHeaderSize < hd.size) Truncated();
+  hd.h = d + kFileHeaderSize;
+  return hd;
+}
 
-  Layout L;
+// Width, height (bottom-up or top-down), depth and compression; returns the palette's length
+// as the header gives it (0: all 2^bits).
+uint32_t ReadDimensions(const Header& hd, Layout& L) {
+  const uint8_t* h = hd.h;
   int64_t width, height;
   uint32_t colorsUsed = 0;
-  if (core) {
+  if (hd.core) {
     width = U16(h + 4);
     height = U16(h + 6);
     L.bitsPerPixel = U16(h + 10);
@@ -109,8 +123,8 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
     width = static_cast<int32_t>(U32(h + 4));
     height = static_cast<int32_t>(U32(h + 8));
     L.bitsPerPixel = U16(h + 14);
-    if (headerSize >= 20) L.compression = U32(h + 16);
-    if (headerSize >= 36) colorsUsed = U32(h + 32);
+    if (hd.size >= 20) L.compression = U32(h + 16);
+    if (hd.size >= 36) colorsUsed = U32(h + 32);
   }
   if (height < 0) {
     L.topDown = true;
@@ -123,11 +137,14 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
     Fail("picture too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
   L.width = static_cast<int>(width);
   L.height = static_cast<int>(height);
+  return colorsUsed;
+}
 
+void CheckDepthAndCompression(const Header& hd, const Layout& L) {
   const int bpp = L.bitsPerPixel;
   if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     Fail("unsupported bit depth " + std::to_string(bpp));
-  if (os2 && L.compression > kRle4)  // OS/2 3 and 4 are Huffman and RLE24, not bit fields
+  if (hd.os2 && L.compression > kRle4)  // OS/2 3 and 4 are Huffman and RLE24, not bit fields
     Fail("unsupported compression " + std::to_string(L.compression) + " (OS/2)");
   switch (L.compression) {
     case kRgb: break;
@@ -144,16 +161,21 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
       break;
     default: Fail("unsupported compression " + std::to_string(L.compression));
   }
+}
 
-  size_t tableStart = kFileHeaderSize + headerSize;  // masks or palette follow the header
+// The colour masks of 16 and 32-bit pixels (the defaults, or those in or after the header);
+// returns where the palette starts.
+size_t ReadMasks(const uint8_t* d, size_t size, const Header& hd, Layout& L) {
+  const int bpp = L.bitsPerPixel;
+  size_t tableStart = kFileHeaderSize + hd.size;  // masks or palette follow the header
   if (bpp == 16) {
     L.masks[0] = 0x7C00, L.masks[1] = 0x03E0, L.masks[2] = 0x001F;
   } else if (bpp == 32) {
     L.masks[0] = 0xFF0000, L.masks[1] = 0xFF00, L.masks[2] = 0xFF;
   }
   if (L.compression == kBitFields || L.compression == kAlphaBitFields) {
-    const uint8_t* m = h + 40;
-    if (headerSize == 40) {  // the masks follow the header
+    const uint8_t* m = hd.h + 40;
+    if (hd.size == 40) {  // the masks follow the header
       size_t maskBytes = L.compression == kAlphaBitFields ? 16 : 12;
       if (size - tableStart < maskBytes) Truncated();
       m = d + tableStart;
@@ -166,24 +188,32 @@ Layout ParseHeaders(const uint8_t* d, size_t size) {
     L.green = Channel(L.masks[1], bpp);
     L.blue = Channel(L.masks[2], bpp);
   }
+  return tableStart;
+}
 
-  if (dataOffset < tableStart) {
-    if (dataOffset >= kFileHeaderSize + headerSize) Fail("the colour masks are missing");
-    Fail("bad pixel data offset " + std::to_string(dataOffset));
-  }
-  if (dataOffset > size) Truncated();
-  L.dataOffset = dataOffset;
+// The palette may be shorter than 2^bits; it ends at the pixel data at the latest.
+void ReadPalette(const uint8_t* d, const Header& hd, uint32_t colorsUsed, size_t tableStart, Layout& L) {
+  const size_t entrySize = hd.core ? 3 : 4;
+  size_t count = size_t{1} << L.bitsPerPixel;
+  if (colorsUsed != 0 && colorsUsed < count) count = colorsUsed;
+  count = std::min(count, (hd.dataOffset - tableStart) / entrySize);
+  if (count == 0) Fail("the colour palette is missing");
+  for (size_t i = 0; i < count; ++i) std::memcpy(&L.palette[i * 3], d + tableStart + i * entrySize, 3);
+}
 
-  if (bpp <= 8) {
-    // The palette may be shorter than 2^bits; it ends at the pixel data at the latest.
-    const size_t entrySize = core ? 3 : 4;
-    size_t count = size_t{1} << bpp;
-    if (colorsUsed != 0 && colorsUsed < count) count = colorsUsed;
-    count = std::min(count, (dataOffset - tableStart) / entrySize);
-    if (count == 0) Fail("the colour palette is missing");
-    for (size_t i = 0; i < count; ++i)
-      std::memcpy(&L.palette[i * 3], d + tableStart + i * entrySize, 3);
+Layout ParseHeaders(const uint8_t* d, size_t size) {
+  const Header hd = ReadHeader(d, size);
+  Layout L;
+  const uint32_t colorsUsed = ReadDimensions(hd, L);
+  CheckDepthAndCompression(hd, L);
+  const size_t tableStart = ReadMasks(d, size, hd, L);
+  if (hd.dataOffset < tableStart) {
+    if (hd.dataOffset >= kFileHeaderSize + hd.size) Fail("the colour masks are missing");
+    Fail("bad pixel data offset " + std::to_string(hd.dataOffset));
   }
+  if (hd.dataOffset > size) Truncated();
+  L.dataOffset = hd.dataOffset;
+  if (L.bitsPerPixel <= 8) ReadPalette(d, hd, colorsUsed, tableStart, L);
   return L;
 }
 

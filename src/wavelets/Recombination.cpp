@@ -124,6 +124,106 @@ void BuildTables(const DisplaySettings& s, ToneTables& t) {
   }
 }
 
+// One row of the display pass: the group-0 rows (indexed from the area's left edge), the
+// picture's row and the 16-bit row (null, or written up to column x48), columns xlo … xhi.
+struct DisplayRow {
+  int y = 0, xlo = 0, xhi = 0, areaX0 = 0;
+  float *l0 = nullptr, *l1 = nullptr, *l2 = nullptr;
+  uint8_t* out = nullptr;
+  uint16_t* w16 = nullptr;
+  int x48 = -1;
+};
+
+// Anti-ringing: where the sharpened luminance falls below the level, the residual comes back.
+void AntiRingRow(const DisplayRow& r, const std::array<frames::Single2dArray, 3>& colourPlanes,
+                 const DisplaySettings& s) {
+  float *l0 = r.l0, *l1 = r.l1, *l2 = r.l2;
+  for (int x = r.xlo; x <= r.xhi; ++x) {
+    const int u = x - r.areaX0;
+    if (s.mode == DisplayMode::Colour) {
+      const float L = l1[u] * s.lumWeight[1] + l0[u] * s.lumWeight[0] + l2[u] * s.lumWeight[2];
+      if (L < s.antiRingLevel) {
+        l0[u] = colourPlanes[0].Get(x, r.y);
+        l1[u] = colourPlanes[1].Get(x, r.y);
+        l2[u] = colourPlanes[2].Get(x, r.y);
+      }
+    } else if (l1[u] * s.lumWeight[1] < s.antiRingLevel) {
+      l1[u] = colourPlanes[1].Get(x, r.y);
+    }
+  }
+}
+
+// LRGB: the sharpened luminance's tone shared out by the stack's colour ratios (red and blue
+// taken from their shifted positions), W x H the picture.
+void LrgbRow(const DisplayRow& r, const std::array<frames::Single2dArray, 4>& stackPlanes, int W, int H,
+             const DisplaySettings& s, const ToneIndex& index, const ToneTables& tab, Histograms& h) {
+  const int y = r.y;
+  for (int x = r.xlo; x <= r.xhi; ++x) {
+    const int u = x - r.areaX0;
+    uint8_t* px = r.out + x * 3;
+    uint16_t* wp = x <= r.x48 ? r.w16 + x * 3 : nullptr;
+    const double J = tab.T[index(r.l1[u])];
+    const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
+    const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
+    const double G0 = stackPlanes[1].Get(x, y);
+    const double B0 = xb >= 0 && xb < W && yb >= 0 && yb < H ? stackPlanes[2].Get(xb, yb) : 0.0;
+    const double sum = R0 + G0 + B0 + 0.0001;
+    const double q[3] = {R0 / sum * 3 * J, G0 / sum * 3 * J, B0 / sum * 3 * J};
+    for (int c = 0; c < 3; ++c) {
+      const uint8_t b = OutByte(q[c], s.offset[c], s.channelGain[c]);
+      px[2 - c] = b;
+      ++h[c][b];
+      if (wp) wp[c] = OutWord(q[c], s.offset[c], s.channelGain[c]);
+    }
+  }
+}
+
+// Mono and colour: gamma indices a chunk at a time (a loop the compiler vectorises), then the
+// tables.
+void ToneRow(const DisplayRow& r, const DisplaySettings& s, const ToneIndex& index, const ToneTables& tab,
+             Histograms& h) {
+  int32_t ig[kChunk], ir[kChunk], ib[kChunk];
+  const bool colour = s.mode == DisplayMode::Colour;
+  for (int x0 = r.xlo; x0 <= r.xhi; x0 += kChunk) {
+    const int n = std::min(kChunk, r.xhi - x0 + 1);
+    const int u0 = x0 - r.areaX0;
+    index.Row(r.l1 + u0, n, ig);
+    if (colour) {
+      index.Row(r.l0 + u0, n, ir);
+      index.Row(r.l2 + u0, n, ib);
+    }
+    for (int i = 0; i < n; ++i) {
+      const int x = x0 + i;
+      uint8_t* px = r.out + x * 3;
+      const int tg = ig[i];
+      const uint8_t bg = tab.byte[1][tg];
+      ++h[1][bg];
+      if (colour) {
+        const int tr = ir[i], tb = ib[i];
+        const uint8_t br = tab.byte[0][tr], bb = tab.byte[2][tb];
+        ++h[0][br];
+        ++h[2][bb];
+        px[0] = s.showBlue ? bb : 0;
+        px[1] = s.showGreen ? bg : 0;
+        px[2] = s.showRed ? br : 0;
+        if (x <= r.x48) {
+          uint16_t* wp = r.w16 + x * 3;
+          wp[0] = tab.word[0][tr];
+          wp[1] = tab.word[1][tg];
+          wp[2] = tab.word[2][tb];
+        }
+      } else {
+        px[0] = px[2] = bg;
+        px[1] = s.showGreen ? bg : 0;
+        if (x <= r.x48) {
+          uint16_t* wp = r.w16 + x * 3;
+          wp[0] = wp[1] = wp[2] = tab.word[1][tg];
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<frames::Single2dArray, 3>& colourPlanes,
@@ -146,91 +246,22 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
   ParallelRows(ylo, yhi + 1, [&](int first, int last, int worker) {
     Histograms& h = parts[worker];
     for (auto& c : h) c.fill(0);
-    int32_t ig[kChunk], ir[kChunk], ib[kChunk];
     for (int y = first; y < last; ++y) {
+      DisplayRow r;
+      r.y = y;
+      r.xlo = xlo;
+      r.xhi = xhi;
+      r.areaX0 = a.x0;
       const int v = y - a.y0;
-      float* l0 = layers[0].Row(v);
-      float* l1 = layers[1].Row(v);
-      float* l2 = layers[2].Row(v);
-      uint8_t* out = display.row(y);
-      uint16_t* w16 = has48 && y < out48.height48() ? out48.row16(y) : nullptr;
-      const int x48 = w16 ? std::min(xhi, out48.width48() - 1) : -1;
-      if (s.antiRing) {
-        for (int x = xlo; x <= xhi; ++x) {
-          const int u = x - a.x0;
-          if (s.mode == DisplayMode::Colour) {
-            const float L = l1[u] * s.lumWeight[1] + l0[u] * s.lumWeight[0] + l2[u] * s.lumWeight[2];
-            if (L < s.antiRingLevel) {
-              l0[u] = colourPlanes[0].Get(x, y);
-              l1[u] = colourPlanes[1].Get(x, y);
-              l2[u] = colourPlanes[2].Get(x, y);
-            }
-          } else if (l1[u] * s.lumWeight[1] < s.antiRingLevel) {
-            l1[u] = colourPlanes[1].Get(x, y);
-          }
-        }
-      }
-      if (s.mode == DisplayMode::Lrgb) {
-        for (int x = xlo; x <= xhi; ++x) {
-          const int u = x - a.x0;
-          uint8_t* px = out + x * 3;
-          uint16_t* wp = x <= x48 ? w16 + x * 3 : nullptr;
-          const double J = tab.T[index(l1[u])];
-          const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
-          const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
-          const double G0 = stackPlanes[1].Get(x, y);
-          const double B0 = xb >= 0 && xb < W && yb >= 0 && yb < H ? stackPlanes[2].Get(xb, yb) : 0.0;
-          const double sum = R0 + G0 + B0 + 0.0001;
-          const double q[3] = {R0 / sum * 3 * J, G0 / sum * 3 * J, B0 / sum * 3 * J};
-          for (int c = 0; c < 3; ++c) {
-            const uint8_t b = OutByte(q[c], s.offset[c], s.channelGain[c]);
-            px[2 - c] = b;
-            ++h[c][b];
-            if (wp) wp[c] = OutWord(q[c], s.offset[c], s.channelGain[c]);
-          }
-        }
-        continue;
-      }
-      // Gamma indices a chunk at a time (a loop the compiler vectorises), then the tables.
-      const bool colour = s.mode == DisplayMode::Colour;
-      for (int x0 = xlo; x0 <= xhi; x0 += kChunk) {
-        const int n = std::min(kChunk, xhi - x0 + 1);
-        const int u0 = x0 - a.x0;
-        index.Row(l1 + u0, n, ig);
-        if (colour) {
-          index.Row(l0 + u0, n, ir);
-          index.Row(l2 + u0, n, ib);
-        }
-        for (int i = 0; i < n; ++i) {
-          const int x = x0 + i;
-          uint8_t* px = out + x * 3;
-          const int tg = ig[i];
-          const uint8_t bg = tab.byte[1][tg];
-          ++h[1][bg];
-          if (colour) {
-            const int tr = ir[i], tb = ib[i];
-            const uint8_t br = tab.byte[0][tr], bb = tab.byte[2][tb];
-            ++h[0][br];
-            ++h[2][bb];
-            px[0] = s.showBlue ? bb : 0;
-            px[1] = s.showGreen ? bg : 0;
-            px[2] = s.showRed ? br : 0;
-            if (x <= x48) {
-              uint16_t* wp = w16 + x * 3;
-              wp[0] = tab.word[0][tr];
-              wp[1] = tab.word[1][tg];
-              wp[2] = tab.word[2][tb];
-            }
-          } else {
-            px[0] = px[2] = bg;
-            px[1] = s.showGreen ? bg : 0;
-            if (x <= x48) {
-              uint16_t* wp = w16 + x * 3;
-              wp[0] = wp[1] = wp[2] = tab.word[1][tg];
-            }
-          }
-        }
-      }
+      r.l0 = layers[0].Row(v);
+      r.l1 = layers[1].Row(v);
+      r.l2 = layers[2].Row(v);
+      r.out = display.row(y);
+      r.w16 = has48 && y < out48.height48() ? out48.row16(y) : nullptr;
+      r.x48 = r.w16 ? std::min(xhi, out48.width48() - 1) : -1;
+      if (s.antiRing) AntiRingRow(r, colourPlanes, s);
+      if (s.mode == DisplayMode::Lrgb) LrgbRow(r, stackPlanes, W, H, s, index, tab, h);
+      else ToneRow(r, s, index, tab, h);
     }
   });
   const int workers = std::min(WaveletThreads(), kMaxWorkers);

@@ -11,12 +11,9 @@ constexpr const char* kPage = "WaveletPage";
 constexpr double kNoLimit = 1000000;
 }
 
-WaveletControls::WaveletControls(ui::Form& f)
+WaveletPageControls::WaveletPageControls(ui::Form& f)
     : ProcessImage(f.image("ProcessImage", kPage, ui::Image::kDeclaredWidth, ui::Image::kDeclaredHeight)),
       LayerPanel(f.panel("LayerPanel", kPage, "Layers")),
-      LayerBoxes{},
-      LayerSliders{},
-      LayerButtons{},
       Scaletype(f.radioGroup("Scaletype", kPage, "Wavelet Scheme", {"Dyadic (2^n)", "Linear"}, 1)),
       LevelStep(f.spin("LevelStep", kPage, "Initial", 1, 32, 1)),
       Multiplicant(f.spin("Multiplicant", kPage, "Step", 0, 32, 0, 0.1, 2)),
@@ -43,10 +40,10 @@ WaveletControls::WaveletControls(ui::Form& f)
       LRGBMIX(f.panel("LRGBMIX", kPage, "L= R+G+B mixer")),
       RedLRGBslider(f.slider("RedLRGBslider", "LRGBMIX", 1, 1000, 299)),
       GreenLRGBSlider(f.slider("GreenLRGBSlider", "LRGBMIX", 1, 1000, 587)),
-      BlueLRGBSlider(f.slider("BlueLRGBSlider", "LRGBMIX", 1, 1000, 114)),
-      Denoisewindow(f.toolWindow("Denoisewindow", "Noise reduction window", 330, 420)),
-      Cut{},
-      NoiseSliders{},
+      BlueLRGBSlider(f.slider("BlueLRGBSlider", "LRGBMIX", 1, 1000, 114)) {}
+
+NoiseWindowControls::NoiseWindowControls(ui::Form& f)
+    : Denoisewindow(f.toolWindow("Denoisewindow", "Noise reduction window", 330, 420)),
       Denoise(f.radioGroup("Denoise", "Denoisewindow", "Estimator",
                            {"None", "Method A", "Method B", "Method C", "Method D"}, 0)),
       stdevfactor(f.spin("stdevfactor", "Denoisewindow", "", 0, 1000, 10)),
@@ -55,15 +52,18 @@ WaveletControls::WaveletControls(ui::Form& f)
       AntiRing(f.checkBox("AntiRing", "Denoisewindow", "Anti-ring", false)),
       AntiRingSlider(f.slider("AntiRingSlider", "Denoisewindow", 0, 1000, 0)),
       Label46(f.label("Label46", "Denoisewindow", "Point at the darkest area and\nright-click to use anti-ringing")),
-      NoiseFactorLabel(f.label("NoiseFactorLabel", "Denoisewindow", " factor :------")),
-      FilterWindow(f.toolWindow("FilterWindow", "Wavelet Filter", 300, 260)),
-      FilterSpins{},
+      NoiseFactorLabel(f.label("NoiseFactorLabel", "Denoisewindow", " factor :------")) {}
+
+FilterWindowControls::FilterWindowControls(ui::Form& f)
+    : FilterWindow(f.toolWindow("FilterWindow", "Wavelet Filter", 300, 260)),
       Filter60spin(f.spin("Filter60spin", "FilterWindow", "", -kNoLimit, kNoLimit, 0)),
       Button1(f.button("Button1", "FilterWindow", "Set")),
       Button3(f.button("Button3", "FilterWindow", "Reset")),
       SaveFilter(f.button("SaveFilter", "FilterWindow", "Save")),
-      LoadFilter(f.button("LoadFilter", "FilterWindow", "Load")),
-      RGBShiftWindow(f.toolWindow("RGBShiftWindow", "RGB-Shift", 260, 260)),
+      LoadFilter(f.button("LoadFilter", "FilterWindow", "Load")) {}
+
+RgbShiftWindowControls::RgbShiftWindowControls(ui::Form& f)
+    : RGBShiftWindow(f.toolWindow("RGBShiftWindow", "RGB-Shift", 260, 260)),
       RDXSpin(f.spin("RDXSpin", "RGBShiftWindow", "R-channel", -4096, 4096, 0)),
       RdySpin(f.spin("RdySpin", "RGBShiftWindow", "", -4096, 4096, 0)),
       BDXspin(f.spin("BDXspin", "RGBShiftWindow", "B-Channel", -4096, 4096, 0)),
@@ -80,42 +80,67 @@ WaveletControls::WaveletControls(ui::Form& f)
       Showred(f.checkBox("Showred", "RGBShiftWindow", "Showred", true)),
       ShowGreen(f.checkBox("ShowGreen", "RGBShiftWindow", "ShowGreen", true)),
       ShowBlue(f.checkBox("ShowBlue", "RGBShiftWindow", "ShowBlue", true)),
-      CheckBox2(f.checkBox("CheckBox2", "RGBShiftWindow", "Set RGB align area", false)) {
-  // The layer boxes, gain sliders and preview buttons are declared in rows so they sit side by side.
+      CheckBox2(f.checkBox("CheckBox2", "RGBShiftWindow", "Set RGB align area", false)) {}
+
+namespace {
+
+// The layer boxes, gain sliders and preview buttons, in rows so they sit side by side.
+void DeclareLayerRows(ui::Form& f, WaveletPageControls& c) {
   for (int n = 0; n < 6; ++n) {
-    LayerBoxes[n] = &f.checkBox("CheckBox" + std::to_string(5 + n), "LayerPanel", std::to_string(n + 1) + ":", true);
-    LayerSliders[n] = &f.slider("RxSlider" + std::to_string(3 + n), "LayerPanel", -50, 1000, 10);
-    LayerButtons[n] = &f.button("layer" + std::to_string(n + 1) + "button", "LayerPanel", "1");
+    c.LayerBoxes[n] = &f.checkBox("CheckBox" + std::to_string(5 + n), "LayerPanel", std::to_string(n + 1) + ":", true);
+    c.LayerSliders[n] = &f.slider("RxSlider" + std::to_string(3 + n), "LayerPanel", -50, 1000, 10);
+    c.LayerButtons[n] = &f.button("layer" + std::to_string(n + 1) + "button", "LayerPanel", "1");
   }
+}
+
+void DeclareNoiseRows(ui::Form& f, NoiseWindowControls& c) {
   static const char* kNoiseNames[6] = {"Noise1", "Noise2", "Noise3", "noise4", "noise5", "noise6"};
   for (int n = 0; n < 6; ++n) {
-    Cut[n] = &f.checkBox("cut" + std::to_string(n + 1), "Denoisewindow", "layer " + std::to_string(n + 1), false);
-    NoiseSliders[n] = &f.slider(kNoiseNames[n], "Denoisewindow", 0, 1000, 0);
+    c.Cut[n] = &f.checkBox("cut" + std::to_string(n + 1), "Denoisewindow", "layer " + std::to_string(n + 1), false);
+    c.NoiseSliders[n] = &f.slider(kNoiseNames[n], "Denoisewindow", 0, 1000, 0);
   }
+}
+
+// The 5 x 5 filter weights, starting at the default kernel.
+void DeclareFilterGrid(ui::Form& f, FilterWindowControls& c) {
   const KernelGrid grid = DefaultKernelGrid();
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x)
-      FilterSpins[y * 5 + x] = &f.spin("Filter" + std::to_string(x) + std::to_string(y), "FilterWindow", "",
-                                       -kNoLimit, kNoLimit, grid[y * 5 + x]);
-  RedLRGBslider.setCaption("R");
-  GreenLRGBSlider.setCaption("G");
-  BlueLRGBSlider.setCaption("B");
-  DoAll.setVisible(false);
-  DoAllspeed.setVisible(false);
-  LRGBMIX.setVisible(false);
-  stdevfactor.setVisible(false);
-  Subtract.setVisible(false);
-  ActiveNoise.setVisible(false);
-  NoiseFactorLabel.setVisible(false);
-  Filter60spin.setVisible(false);
-  Denoisewindow.setHint(
+      c.FilterSpins[y * 5 + x] = &f.spin("Filter" + std::to_string(x) + std::to_string(y), "FilterWindow", "",
+                                         -kNoLimit, kNoLimit, grid[y * 5 + x]);
+}
+
+// Captions, hidden controls and the tool windows' places at start-up.
+void SetStartState(WaveletControls& c) {
+  c.RedLRGBslider.setCaption("R");
+  c.GreenLRGBSlider.setCaption("G");
+  c.BlueLRGBSlider.setCaption("B");
+  c.DoAll.setVisible(false);
+  c.DoAllspeed.setVisible(false);
+  c.LRGBMIX.setVisible(false);
+  c.stdevfactor.setVisible(false);
+  c.Subtract.setVisible(false);
+  c.ActiveNoise.setVisible(false);
+  c.NoiseFactorLabel.setVisible(false);
+  c.Filter60spin.setVisible(false);
+  c.Denoisewindow.setHint(
       "1. choose the layers to denoise\n2. try the different methods\n3. select the best method\n"
       "4. change the sliders manually");
-  Denoisewindow.setPosition(760, 100);
-  FilterWindow.setPosition(760, 140);
-  RGBShiftWindow.setPosition(760, 180);
-  Denoisewindow.setVisible(false);
-  RGBShiftWindow.setVisible(false);
+  c.Denoisewindow.setPosition(760, 100);
+  c.FilterWindow.setPosition(760, 140);
+  c.RGBShiftWindow.setPosition(760, 180);
+  c.Denoisewindow.setVisible(false);
+  c.RGBShiftWindow.setVisible(false);
+}
+
+}  // namespace
+
+WaveletControls::WaveletControls(ui::Form& f)
+    : WaveletPageControls(f), NoiseWindowControls(f), FilterWindowControls(f), RgbShiftWindowControls(f) {
+  DeclareLayerRows(f, *this);
+  DeclareNoiseRows(f, *this);
+  DeclareFilterGrid(f, *this);
+  SetStartState(*this);
 }
 
 }  // namespace wavelets

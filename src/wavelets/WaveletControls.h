@@ -7,15 +7,16 @@
 
 namespace wavelets {
 
-struct WaveletControls {
-  explicit WaveletControls(ui::Form& f);
+// The page itself: the picture, the layers, the options and the LRGB mixer.
+struct WaveletPageControls {
+  explicit WaveletPageControls(ui::Form& f);
 
   ui::Image& ProcessImage;
 
   ui::Panel& LayerPanel;
-  std::array<ui::CheckBox*, 6> LayerBoxes;    // CheckBox5 .. CheckBox10
-  std::array<ui::Slider*, 6> LayerSliders;    // RxSlider3 .. RxSlider8
-  std::array<ui::Button*, 6> LayerButtons;    // layer1button .. layer6button: gain, preview
+  std::array<ui::CheckBox*, 6> LayerBoxes{};    // CheckBox5 .. CheckBox10
+  std::array<ui::Slider*, 6> LayerSliders{};    // RxSlider3 .. RxSlider8
+  std::array<ui::Button*, 6> LayerButtons{};    // layer1button .. layer6button: gain, preview
   ui::RadioGroup& Scaletype;
   ui::SpinEdit& LevelStep;     // "Initial"
   ui::SpinEdit& Multiplicant;  // "Step"
@@ -45,11 +46,14 @@ struct WaveletControls {
   ui::Slider& RedLRGBslider;
   ui::Slider& GreenLRGBSlider;
   ui::Slider& BlueLRGBSlider;
+};
 
-  // "Noise reduction window"
+struct NoiseWindowControls {
+  explicit NoiseWindowControls(ui::Form& f);
+
   ui::ToolWindow& Denoisewindow;
-  std::array<ui::CheckBox*, 6> Cut;        // cut1 .. cut6
-  std::array<ui::Slider*, 6> NoiseSliders;  // Noise1, Noise2, Noise3, noise4, noise5, noise6
+  std::array<ui::CheckBox*, 6> Cut{};        // cut1 .. cut6
+  std::array<ui::Slider*, 6> NoiseSliders{};  // Noise1, Noise2, Noise3, noise4, noise5, noise6
   ui::RadioGroup& Denoise;
   ui::SpinEdit& stdevfactor;
   ui::CheckBox& Subtract;
@@ -58,17 +62,23 @@ struct WaveletControls {
   ui::Slider& AntiRingSlider;
   ui::Label& Label46;
   ui::Label& NoiseFactorLabel;  // hidden: " factor :" and one mark per layer
+};
 
-  // "Wavelet Filter"
+struct FilterWindowControls {
+  explicit FilterWindowControls(ui::Form& f);
+
   ui::ToolWindow& FilterWindow;
-  std::array<ui::SpinEdit*, 25> FilterSpins;  // index Y * 5 + X of FilterXY
+  std::array<ui::SpinEdit*, 25> FilterSpins{};  // index Y * 5 + X of FilterXY
   ui::SpinEdit& Filter60spin;
   ui::Button& Button1;  // "Set"
   ui::Button& Button3;  // "Reset"
   ui::Button& SaveFilter;
   ui::Button& LoadFilter;
+};
 
-  // "RGB-Shift"
+struct RgbShiftWindowControls {
+  explicit RgbShiftWindowControls(ui::Form& f);
+
   ui::ToolWindow& RGBShiftWindow;
   ui::SpinEdit& RDXSpin;
   ui::SpinEdit& RdySpin;
@@ -87,6 +97,13 @@ struct WaveletControls {
   ui::CheckBox& ShowGreen;
   ui::CheckBox& ShowBlue;
   ui::CheckBox& CheckBox2;  // "Set RGB align area"
+};
+
+// Every control of the page and its windows, declared in this order (the order the views lay
+// them out in): the page, the noise, filter and RGB-shift windows, then the rows of layers,
+// noise thresholds and filter weights.
+struct WaveletControls : WaveletPageControls, NoiseWindowControls, FilterWindowControls, RgbShiftWindowControls {
+  explicit WaveletControls(ui::Form& f);
 };
 
 }  // namespace wavelets

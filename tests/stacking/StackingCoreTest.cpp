@@ -96,8 +96,9 @@ struct AccFixture : ::testing::Test {
   AccumulateOptions o;
   void SetUp() override {
     frames::AllocatePlanes(planes, W, H);
-    o.width = o.checkWidth = o.planeWidth = W;
-    o.height = o.checkHeight = o.planeHeight = H;
+    StackGeometry& g = o.geometry;
+    g.width = g.checkWidth = g.planeWidth = W;
+    g.height = g.checkHeight = g.planeHeight = H;
   }
   FrameSourceView Src() {
     FrameSourceView s;
@@ -136,11 +137,11 @@ TEST_F(AccFixture, ShiftedFrameCoversItsRangeOnceMore) {
 TEST_F(AccFixture, ExpandedCanvasSkipsTheOuterRingAndOffsetsTheDestination) {
   frame.fill(ui::Color(10, 10, 10));
   o.colour = true;
-  o.expand = true;
-  o.offsetX = 4;
-  o.offsetY = 2;
-  o.planeWidth = W + 8;
-  o.planeHeight = H + 4;
+  o.geometry.expand = true;
+  o.geometry.offsetX = 4;
+  o.geometry.offsetY = 2;
+  o.geometry.planeWidth = W + 8;
+  o.geometry.planeHeight = H + 4;
   frames::AllocatePlanes(planes, W + 8, H + 4);
   acc.Begin(planes, W + 8, H + 4, false);
   FrameInputs ref;
@@ -258,11 +259,11 @@ TEST_F(AccFixture, DrizzleSpreadsTheDropOverTheDoubledGrid) {
   const int wd = 2 * W - 1, hd = 2 * H - 1;
   frames::AllocatePlanes(planes, wd, hd);
   o.colour = false;
-  o.drizzle = true;
-  o.width = o.checkWidth = wd / 2;
-  o.height = o.checkHeight = hd / 2;
-  o.planeWidth = wd;
-  o.planeHeight = hd;
+  o.geometry.drizzle = true;
+  o.geometry.width = o.geometry.checkWidth = wd / 2;
+  o.geometry.height = o.geometry.checkHeight = hd / 2;
+  o.geometry.planeWidth = wd;
+  o.geometry.planeHeight = hd;
   acc.Begin(planes, wd, hd, true);
   frame.fill(ui::Color(90, 90, 90));
   FrameInputs in;
