@@ -91,8 +91,7 @@ void BM_Wavelet_RecombineAndDisplay_Colour(benchmark::State& state) {
   long long allocs = 0;
   for (auto _ : state) {
     const long long before = pxbench::AllocationCount();
-    Recombine(p.colour, p.layers, a, rs);
-    DisplayPass(p.layers, p.colour, p.stack, a, a, n, n, ds, pic, out, hist);
+    RecombineAndDisplay(p.colour, p.layers, p.stack, a, a, n, n, rs, ds, pic, out, hist);
     allocs += pxbench::AllocationCount() - before;
   }
   state.counters["allocs/move"] = static_cast<double>(allocs) / state.iterations();
