@@ -67,7 +67,8 @@ Kernel DefaultKernel() {
   return k;
 }
 
-// One slider move: recombine the six layers of a colour area and run the display pass.
+// One slider move as the page makes it: the six layers of a colour area recombined and displayed
+// in one sweep.
 void BM_Wavelet_RecombineAndDisplay_Colour(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   AreaPlanes p(n);
