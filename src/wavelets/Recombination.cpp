@@ -3,53 +3,137 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/Numbers.h"
+#include "wavelets/DisplayRows.h"
 #include "wavelets/ParallelRows.h"
 
 namespace wavelets {
 
-void Recombine(const std::array<frames::Single2dArray, 3>& colourPlanes, std::vector<frames::Single2dArray>& layers,
-               const AreaRect& a, const RecombineSettings& s) {
-  if (a.empty()) return;
+namespace {
+
+constexpr int kChunk = kDisplayChunk;
+constexpr int kMaxWorkers = 8;
+constexpr int kRowsPerBlock = 8;
+
+// One layer's term of the sum: plain (acc += g e), shrunk towards zero by t > 0 (values within
+// t add g x 0) or, for t < 0, moved by t away from zero (zero adds nothing).
+enum class Term { Plain, Shrunk, Widened };
+
+struct LayerTerms {
+  int count = 0;
+  int index[6];
+  Term kind[6];
+  float g[6], t[6];
+};
+
+LayerTerms TermsOf(const RecombineSettings& s) {
+  LayerTerms L;
+  for (int k = 1; k <= 6; ++k) {
+    if (!s.on[k]) continue;
+    const float t = s.threshold[k];
+    if (s.marked[k] && !(t > 0) && !(t < 0)) continue;  // marked with threshold 0: dropped
+    L.index[L.count] = k;
+    L.kind[L.count] = !s.marked[k] ? Term::Plain : t > 0 ? Term::Shrunk : Term::Widened;
+    L.g[L.count] = s.gain[k];
+    L.t[L.count] = t;
+    ++L.count;
+  }
+  return L;
+}
+
+// Columns u0..u0+n-1 of row v of channel c: the residual, then the layers in the order 1..6,
+// all of a pixel's terms added while it is in a register (each layer row read once).
+void RecombineChunk(const float* residual, const std::vector<frames::Single2dArray>& layers, int c, int v, int u0,
+                    int n, const LayerTerms& L, float* out) {
+  const float* d[6];
+  for (int k = 0; k < L.count; ++k) d[k] = layers[L.index[k] * 3 + c].Row(v) + u0;
+  int u = 0;
+#if defined(__SSE2__)
+  __m128 g[6], t[6], nt[6];
+  for (int k = 0; k < L.count; ++k) {
+    g[k] = _mm_set1_ps(L.g[k]);
+    t[k] = _mm_set1_ps(L.t[k]);
+    nt[k] = _mm_set1_ps(-L.t[k]);
+  }
+  const __m128 zero = _mm_setzero_ps();
+  for (; u + 4 <= n; u += 4) {
+    __m128 acc = _mm_loadu_ps(residual + u);
+    for (int k = 0; k < L.count; ++k) {
+      const __m128 e = _mm_loadu_ps(d[k] + u);
+      if (L.kind[k] == Term::Plain) {
+        acc = _mm_add_ps(acc, _mm_mul_ps(g[k], e));
+      } else if (L.kind[k] == Term::Shrunk) {
+        const __m128 above = _mm_and_ps(_mm_cmpgt_ps(e, t[k]), _mm_sub_ps(e, t[k]));
+        const __m128 below = _mm_and_ps(_mm_cmplt_ps(e, nt[k]), _mm_add_ps(e, t[k]));
+        acc = _mm_add_ps(acc, _mm_mul_ps(g[k], _mm_or_ps(above, below)));
+      } else {
+        const __m128 neg = _mm_cmplt_ps(e, zero), pos = _mm_cmpgt_ps(e, zero);
+        const __m128 moved = _mm_or_ps(_mm_and_ps(neg, _mm_add_ps(e, t[k])), _mm_and_ps(pos, _mm_sub_ps(e, t[k])));
+        const __m128 sum = _mm_add_ps(acc, _mm_mul_ps(g[k], moved)), changed = _mm_or_ps(neg, pos);
+        acc = _mm_or_ps(_mm_and_ps(changed, sum), _mm_andnot_ps(changed, acc));
+      }
+    }
+    _mm_storeu_ps(out + u, acc);
+  }
+#endif
+  for (; u < n; ++u) {
+    float acc = residual[u];
+    for (int k = 0; k < L.count; ++k) {
+      const float e = d[k][u], g = L.g[k], t = L.t[k];
+      if (L.kind[k] == Term::Plain) acc += g * e;
+      else if (L.kind[k] == Term::Shrunk) acc += g * (e > t ? e - t : e < -t ? e + t : 0.0f);
+      else if (e < 0) acc += g * (e + t);
+      else if (e > 0) acc += g * (e - t);
+    }
+    out[u] = acc;
+  }
+}
+
+// The area's rows a chunk at a time and, with `rows`, each chunk displayed while its sums are
+// in cache (counts into parts[worker]).
+void Sweep(const std::array<frames::Single2dArray, 3>& colourPlanes, std::vector<frames::Single2dArray>& layers,
+           const AreaRect& a, const RecombineSettings& s, const DisplayRows* rows, Histograms* parts) {
   const int c0 = s.colour ? 0 : 1, c1 = s.colour ? 2 : 1;
   const int aw = a.width();
-  for (int c = c0; c <= c1; ++c) {
-    ParallelRows(a.y0, a.y1 + 1, [&](int first, int last) {
+  const LayerTerms terms = TermsOf(s);
+  SharedRows(a.y0, a.y1 + 1, kRowsPerBlock, [&](RowQueue& queue, int worker) {
+    SplitHistograms h;
+    if (rows) h.clear();
+    for (int first, last; queue.next(first, last);) {
       for (int y = first; y < last; ++y) {
         const int v = y - a.y0;
-        float* acc = layers[c].Row(v);
-        std::copy_n(colourPlanes[c].Row(y) + a.x0, aw, acc);
-        // Layer by layer: each pixel still adds its layers in the order 1..6.
-        for (int n = 1; n <= 6; ++n) {
-          if (!s.on[n]) continue;
-          const float g = s.gain[n];
-          const float* d = layers[n * 3 + c].Row(v);
-          if (!s.marked[n]) {
-            for (int u = 0; u < aw; ++u) acc[u] += g * d[u];
-          } else {
-            const float t = s.threshold[n];
-            if (t == 0) continue;
-            if (t > 0) {
-              // Shrink towards zero by t; values within t add g x 0, which leaves acc as it is.
-              for (int u = 0; u < aw; ++u) {
-                const float e = d[u];
-                const float shrunk = e > t ? e - t : e < -t ? e + t : 0.0f;
-                acc[u] += g * shrunk;
-              }
-              continue;
-            }
-            for (int u = 0; u < aw; ++u) {
-              const float e = d[u];
-              if (std::fabs(e) > t) {
-                if (e < 0) acc[u] += g * (e + t);
-                else if (e > 0) acc[u] += g * (e - t);
-              }
-            }
-          }
+        float* sums[3] = {layers[0].Row(v), layers[1].Row(v), layers[2].Row(v)};
+        const bool shown = rows && y >= rows->ylo && y <= rows->yhi;
+        for (int u0 = 0; u0 < aw; u0 += kChunk) {
+          const int n = std::min(kChunk, aw - u0);
+          for (int c = c0; c <= c1; ++c)
+            RecombineChunk(colourPlanes[c].Row(y) + a.x0 + u0, layers, c, v, u0, n, terms, sums[c] + u0);
+          if (!shown) continue;
+          const int from = std::max(u0, rows->xlo - a.x0), to = std::min(u0 + n, rows->xhi - a.x0 + 1);
+          if (from < to) rows->Chunk(y, a.x0 + from, to - from, sums[0] + from, sums[1] + from, sums[2] + from, h);
         }
       }
-    });
-  }
+    }
+    if (rows) h.addTo(parts[worker]);
+  });
+}
+
+void MergeCounts(const Histograms (&parts)[kMaxWorkers], DisplayMode mode, Histograms& hist) {
+  for (const auto& p : parts)
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < 257; ++i) hist[c][i] += p[c][i];
+  if (mode == DisplayMode::Mono) hist[0] = hist[2] = hist[1];
+}
+
+}  // namespace
+
+void Recombine(const std::array<frames::Single2dArray, 3>& colourPlanes, std::vector<frames::Single2dArray>& layers,
+               const AreaRect& a, const RecombineSettings& s) {
+  if (!a.empty()) Sweep(colourPlanes, layers, a, s, nullptr, nullptr);
 }
 
 AreaRect DisplayRect(const AreaRect& a, int W, int H, int margin) {
@@ -61,214 +145,53 @@ AreaRect DisplayRect(const AreaRect& a, int W, int H, int margin) {
   return r;
 }
 
-namespace {
-
-// Round half to even for 0 <= v < 2^51 in the default rounding mode, without a library call:
-// adding 1.5 x 2^52 leaves no fraction bits, so the addition itself rounds.
-inline int RoundSmall(double v) {
-  constexpr double kShift = 6755399441055744.0;
-  return static_cast<int>((v + kShift) - kShift);
-}
-
-// The gamma index of a value: Round((value - min) S), limited to 0..1000.
-struct ToneIndex {
-  double S, stackMin;
-  int operator()(float value) const {
-    const double tt = (value - stackMin) * S;
-    return tt >= 1000 ? 1000 : tt > 0 ? RoundSmall(tt) : 0;
-  }
-  // The same for n values (limited first, then rounded: the same result, without branches).
-  void Row(const float* v, int n, int32_t* out) const {
-    constexpr double kShift = 6755399441055744.0;
-    for (int i = 0; i < n; ++i) {
-      double tt = (v[i] - stackMin) * S;
-      tt = tt > 0 ? tt : 0;
-      tt = tt < 1000 ? tt : 1000;
-      out[i] = static_cast<int32_t>((tt + kShift) - kShift);
-    }
-  }
-};
-
-constexpr int kChunk = 512;
-
-inline uint8_t OutByte(double q, double o, double g) {
-  const double v = (o + q) * g;
-  return v >= 255 ? 255 : v > 0 ? static_cast<uint8_t>(px::Round(v)) : 0;
-}
-
-inline uint16_t OutWord(double q, double o, double g) {
-  double v = (o + q) * g * 255;
-  if (v > 65535) v = 65535;
-  if (!(v >= 0)) v = 0;
-  return static_cast<uint16_t>(px::Round(v));
-}
-
-// Everything after the gamma index depends on the index alone: tone T, then per channel the
-// display byte and the 16-bit word.
-struct ToneTables {
-  double T[1001];
-  uint8_t byte[3][1001];
-  uint16_t word[3][1001];
-};
-
-void BuildTables(const DisplaySettings& s, ToneTables& t) {
-  const double* curve = s.curve->data();
-  const double span = s.levelHigh - s.levelLow;
-  for (int i = 0; i <= 1000; ++i) {
-    const double p = curve[i] * 255 + s.brightness;
-    t.T[i] = (p - s.levelLow) / span * 255;
-    for (int c = 0; c < 3; ++c) {
-      t.byte[c][i] = OutByte(t.T[i], s.offset[c], s.channelGain[c]);
-      t.word[c][i] = OutWord(t.T[i], s.offset[c], s.channelGain[c]);
-    }
-  }
-}
-
-// One row of the display pass: the group-0 rows (indexed from the area's left edge), the
-// picture's row and the 16-bit row (null, or written up to column x48), columns xlo … xhi.
-struct DisplayRow {
-  int y = 0, xlo = 0, xhi = 0, areaX0 = 0;
-  float *l0 = nullptr, *l1 = nullptr, *l2 = nullptr;
-  uint8_t* out = nullptr;
-  uint16_t* w16 = nullptr;
-  int x48 = -1;
-};
-
-// Anti-ringing: where the sharpened luminance falls below the level, the residual comes back.
-void AntiRingRow(const DisplayRow& r, const std::array<frames::Single2dArray, 3>& colourPlanes,
-                 const DisplaySettings& s) {
-  float *l0 = r.l0, *l1 = r.l1, *l2 = r.l2;
-  for (int x = r.xlo; x <= r.xhi; ++x) {
-    const int u = x - r.areaX0;
-    if (s.mode == DisplayMode::Colour) {
-      const float L = l1[u] * s.lumWeight[1] + l0[u] * s.lumWeight[0] + l2[u] * s.lumWeight[2];
-      if (L < s.antiRingLevel) {
-        l0[u] = colourPlanes[0].Get(x, r.y);
-        l1[u] = colourPlanes[1].Get(x, r.y);
-        l2[u] = colourPlanes[2].Get(x, r.y);
-      }
-    } else if (l1[u] * s.lumWeight[1] < s.antiRingLevel) {
-      l1[u] = colourPlanes[1].Get(x, r.y);
-    }
-  }
-}
-
-// LRGB: the sharpened luminance's tone shared out by the stack's colour ratios (red and blue
-// taken from their shifted positions), W x H the picture.
-void LrgbRow(const DisplayRow& r, const std::array<frames::Single2dArray, 4>& stackPlanes, int W, int H,
-             const DisplaySettings& s, const ToneIndex& index, const ToneTables& tab, Histograms& h) {
-  const int y = r.y;
-  for (int x = r.xlo; x <= r.xhi; ++x) {
-    const int u = x - r.areaX0;
-    uint8_t* px = r.out + x * 3;
-    uint16_t* wp = x <= r.x48 ? r.w16 + x * 3 : nullptr;
-    const double J = tab.T[index(r.l1[u])];
-    const int xr = x + s.dxR, yr = y + s.dyR, xb = x + s.dxB, yb = y + s.dyB;
-    const double R0 = xr >= 0 && xr < W && yr >= 0 && yr < H ? stackPlanes[0].Get(xr, yr) : 0.0;
-    const double G0 = stackPlanes[1].Get(x, y);
-    const double B0 = xb >= 0 && xb < W && yb >= 0 && yb < H ? stackPlanes[2].Get(xb, yb) : 0.0;
-    const double sum = R0 + G0 + B0 + 0.0001;
-    const double q[3] = {R0 / sum * 3 * J, G0 / sum * 3 * J, B0 / sum * 3 * J};
-    for (int c = 0; c < 3; ++c) {
-      const uint8_t b = OutByte(q[c], s.offset[c], s.channelGain[c]);
-      px[2 - c] = b;
-      ++h[c][b];
-      if (wp) wp[c] = OutWord(q[c], s.offset[c], s.channelGain[c]);
-    }
-  }
-}
-
-// Mono and colour: gamma indices a chunk at a time (a loop the compiler vectorises), then the
-// tables.
-void ToneRow(const DisplayRow& r, const DisplaySettings& s, const ToneIndex& index, const ToneTables& tab,
-             Histograms& h) {
-  int32_t ig[kChunk], ir[kChunk], ib[kChunk];
-  const bool colour = s.mode == DisplayMode::Colour;
-  for (int x0 = r.xlo; x0 <= r.xhi; x0 += kChunk) {
-    const int n = std::min(kChunk, r.xhi - x0 + 1);
-    const int u0 = x0 - r.areaX0;
-    index.Row(r.l1 + u0, n, ig);
-    if (colour) {
-      index.Row(r.l0 + u0, n, ir);
-      index.Row(r.l2 + u0, n, ib);
-    }
-    for (int i = 0; i < n; ++i) {
-      const int x = x0 + i;
-      uint8_t* px = r.out + x * 3;
-      const int tg = ig[i];
-      const uint8_t bg = tab.byte[1][tg];
-      ++h[1][bg];
-      if (colour) {
-        const int tr = ir[i], tb = ib[i];
-        const uint8_t br = tab.byte[0][tr], bb = tab.byte[2][tb];
-        ++h[0][br];
-        ++h[2][bb];
-        px[0] = s.showBlue ? bb : 0;
-        px[1] = s.showGreen ? bg : 0;
-        px[2] = s.showRed ? br : 0;
-        if (x <= r.x48) {
-          uint16_t* wp = r.w16 + x * 3;
-          wp[0] = tab.word[0][tr];
-          wp[1] = tab.word[1][tg];
-          wp[2] = tab.word[2][tb];
-        }
-      } else {
-        px[0] = px[2] = bg;
-        px[1] = s.showGreen ? bg : 0;
-        if (x <= r.x48) {
-          uint16_t* wp = r.w16 + x * 3;
-          wp[0] = wp[1] = wp[2] = tab.word[1][tg];
-        }
-      }
-    }
-  }
-}
-
-}  // namespace
-
 void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<frames::Single2dArray, 3>& colourPlanes,
                  const std::array<frames::Single2dArray, 4>& stackPlanes, const AreaRect& a, const AreaRect& rect,
                  int W, int H, const DisplaySettings& s, ui::Bitmap24& display, formats::TTIFFBitMap& out48,
                  Histograms& hist) {
   if (display.width() != W || display.height() != H) display.setSize(W, H);
   for (auto& h : hist) h.fill(0);
-  const int xlo = std::max(rect.x0, 0), ylo = std::max(rect.y0, 0);
-  const int xhi = std::min({rect.x1, W - 1, display.width() - 1});
-  const int yhi = std::min({rect.y1, H - 1, display.height() - 1});
-  if (xlo > xhi || ylo > yhi || !s.curve) return;
-  const ToneIndex index{1000.0 / (s.stackMax - s.stackMin + 0.000001) * s.contrast * 0.01, s.stackMin};
-  ToneTables tab;
-  BuildTables(s, tab);
-  const bool has48 = !(out48.width48() <= 0);
-  constexpr int kMaxWorkers = 8;
-  Histograms parts[kMaxWorkers];
-
-  ParallelRows(ylo, yhi + 1, [&](int first, int last, int worker) {
-    Histograms& h = parts[worker];
-    for (auto& c : h) c.fill(0);
+  const DisplayRows rows(s, colourPlanes, stackPlanes, rect, W, H, display, out48);
+  if (rows.empty()) return;
+  Histograms parts[kMaxWorkers]{};
+  SharedRows(rows.ylo, rows.yhi + 1, kRowsPerBlock, [&](RowQueue& queue, int worker) {
+    SplitHistograms h;
+    h.clear();
+    for (int first, last; queue.next(first, last);)
     for (int y = first; y < last; ++y) {
-      DisplayRow r;
-      r.y = y;
-      r.xlo = xlo;
-      r.xhi = xhi;
-      r.areaX0 = a.x0;
       const int v = y - a.y0;
-      r.l0 = layers[0].Row(v);
-      r.l1 = layers[1].Row(v);
-      r.l2 = layers[2].Row(v);
-      r.out = display.row(y);
-      r.w16 = has48 && y < out48.height48() ? out48.row16(y) : nullptr;
-      r.x48 = r.w16 ? std::min(xhi, out48.width48() - 1) : -1;
-      if (s.antiRing) AntiRingRow(r, colourPlanes, s);
-      if (s.mode == DisplayMode::Lrgb) LrgbRow(r, stackPlanes, W, H, s, index, tab, h);
-      else ToneRow(r, s, index, tab, h);
+      float* l0 = layers[0].Row(v);
+      float* l1 = layers[1].Row(v);
+      float* l2 = layers[2].Row(v);
+      for (int x0 = rows.xlo; x0 <= rows.xhi; x0 += kChunk) {
+        const int u = x0 - a.x0;
+        rows.Chunk(y, x0, std::min(kChunk, rows.xhi - x0 + 1), l0 + u, l1 + u, l2 + u, h);
+      }
     }
+    h.addTo(parts[worker]);
   });
-  const int workers = std::min(WaveletThreads(), kMaxWorkers);
-  for (int w = 0; w < workers; ++w)
-    for (int c = 0; c < 3; ++c)
-      for (int i = 0; i < 257; ++i) hist[c][i] += parts[w][c][i];
-  if (s.mode == DisplayMode::Mono) hist[0] = hist[2] = hist[1];
+  MergeCounts(parts, s.mode, hist);
+}
+
+void RecombineAndDisplay(const std::array<frames::Single2dArray, 3>& colourPlanes,
+                         std::vector<frames::Single2dArray>& layers,
+                         const std::array<frames::Single2dArray, 4>& stackPlanes, const AreaRect& a,
+                         const AreaRect& rect, int W, int H, const RecombineSettings& rs, const DisplaySettings& ds,
+                         ui::Bitmap24& display, formats::TTIFFBitMap& out48, Histograms& hist) {
+  if (display.width() != W || display.height() != H) display.setSize(W, H);
+  const DisplayRows rows(ds, colourPlanes, stackPlanes, rect, W, H, display, out48);
+  // One sweep needs every displayed sum made by it: colour shown from colour sums, the
+  // display rectangle inside the area.
+  const bool inside = rows.xlo >= a.x0 && rows.xhi <= a.x1 && rows.ylo >= a.y0 && rows.yhi <= a.y1;
+  if (a.empty() || rows.empty() || !inside || (ds.mode == DisplayMode::Colour && !rs.colour)) {
+    Recombine(colourPlanes, layers, a, rs);
+    DisplayPass(layers, colourPlanes, stackPlanes, a, rect, W, H, ds, display, out48, hist);
+    return;
+  }
+  for (auto& h : hist) h.fill(0);
+  Histograms parts[kMaxWorkers]{};
+  Sweep(colourPlanes, layers, a, rs, &rows, parts);
+  MergeCounts(parts, ds.mode, hist);
 }
 
 PreviewRange DrawLayerPreview(const frames::Single2dArray& layer, const AreaRect& a, bool marked, float t,

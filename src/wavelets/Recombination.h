@@ -56,6 +56,14 @@ void DisplayPass(std::vector<frames::Single2dArray>& layers, const std::array<fr
                  int W, int H, const DisplaySettings& s, ui::Bitmap24& display, formats::TTIFFBitMap& out48,
                  Histograms& hist);
 
+// Recombine and DisplayPass in one sweep over the area, each row displayed while its sums are
+// in cache: the same planes, pictures and counts as the two calls in turn.
+void RecombineAndDisplay(const std::array<frames::Single2dArray, 3>& colourPlanes,
+                         std::vector<frames::Single2dArray>& layers,
+                         const std::array<frames::Single2dArray, 4>& stackPlanes, const AreaRect& area,
+                         const AreaRect& rect, int W, int H, const RecombineSettings& rs, const DisplaySettings& ds,
+                         ui::Bitmap24& display, formats::TTIFFBitMap& out48, Histograms& hist);
+
 // The preview of one layer: red where it decreases, green where it increases, scaled between
 // the min and max of the layer inside a 10-pixel inner band (returned).
 struct PreviewRange {

@@ -223,7 +223,6 @@ void WaveletController::RxSlider3Changed() {
     rs.marked[n] = c_.Cut[n - 1]->checked();
     rs.threshold[n] = st_.LayerThreshold[n];
   }
-  Recombine(p.ColourPlanes, p.LayerPlanes, a, rs);
 
   const auto& tone = d_.tone;
   DisplaySettings ds;
@@ -252,8 +251,8 @@ void WaveletController::RxSlider3Changed() {
   ds.dyB = st_.ShiftBlueY;
   const AreaRect rect = DisplayRect(a, st_.Width, st_.Height, LayersReach(st_.LayerScales, st_.FilterKernel));
   st_.MarksDrawn = false;  // the pass may overwrite them; they are drawn anew below
-  DisplayPass(p.LayerPlanes, p.ColourPlanes, p.StackPlanes, a, rect, st_.Width, st_.Height, ds,
-              c_.ProcessImage.picture(), p.OutputBitmap48, st_.Hist);
+  RecombineAndDisplay(p.ColourPlanes, p.LayerPlanes, p.StackPlanes, a, rect, st_.Width, st_.Height, rs, ds,
+                      c_.ProcessImage.picture(), p.OutputBitmap48, st_.Hist);
   p.OutputBitmap48.has16Bit = true;
   s_.ui.setCursor(ui::Cursor::Normal);
   if (st_.ShowArea) DrawAreaMarks();

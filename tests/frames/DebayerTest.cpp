@@ -1,6 +1,7 @@
 // Debayering: mosaics made from known colour scenes, rebuilt and measured against the scene.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -82,6 +83,60 @@ TEST(Debayer, FlatColourAndLinearRampsComeBackExactly) {
   for (int i = 0; i < 16; ++i) {
     EXPECT_EQ(bgr[3 * i], out[3 * i + 2]);
     EXPECT_EQ(bgr[3 * i + 2], out[3 * i]);
+  }
+}
+
+// Bilinear one pixel at a time, neighbours mirrored about the outermost pixel.
+template <class T>
+std::vector<T> PlainBilinear(const std::vector<T>& m, size_t stride, int w, int h, BayerPattern p, int ri) {
+  auto mirror = [](int i, int n) {
+    if (i < 0) i = -i;
+    if (i >= n) i = 2 * (n - 1) - i;
+    return std::clamp(i, 0, n - 1);
+  };
+  auto at = [&](int x, int y) { return int(m[mirror(y, h) * stride + mirror(x, w)]); };
+  std::vector<T> out(static_cast<size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      T* o = &out[(static_cast<size_t>(y) * w + x) * 3];
+      const int c = frames::MosaicColour(p, x, y);
+      const int cross = (at(x - 1, y) + at(x + 1, y) + at(x, y - 1) + at(x, y + 1) + 2) >> 2;
+      const int diag = (at(x - 1, y - 1) + at(x + 1, y - 1) + at(x - 1, y + 1) + at(x + 1, y + 1) + 2) >> 2;
+      const int hor = (at(x - 1, y) + at(x + 1, y) + 1) >> 1, ver = (at(x, y - 1) + at(x, y + 1) + 1) >> 1;
+      int rgb[3];
+      if (c != 1) {
+        rgb[c] = at(x, y), rgb[1] = cross, rgb[2 - c] = diag;
+      } else {
+        const int side = frames::MosaicColour(p, x + 1, y);  // the colour left and right
+        rgb[1] = at(x, y), rgb[side] = hor, rgb[2 - side] = ver;
+      }
+      o[ri] = T(rgb[0]), o[1] = T(rgb[1]), o[2 - ri] = T(rgb[2]);
+    }
+  return out;
+}
+
+// Random mosaics of awkward sizes (odd, narrow, tails after whole vectors, padded rows) in both
+// depths, every pattern and both channel orders, against the plain version bit for bit.
+TEST(Debayer, BilinearMatchesAPlainPixelByPixelVersion) {
+  uint32_t r = 7;
+  auto next = [&] { return r = r * 1664525u + 1013904223u; };
+  const int sizes[][2] = {{1, 1}, {2, 3}, {3, 2}, {5, 4}, {17, 5}, {18, 3}, {33, 9}, {64, 6}, {101, 7}};
+  frames::Debayerer d;
+  for (const auto& sz : sizes) {
+    const int w = sz[0], h = sz[1];
+    const size_t stride = w + 3;
+    std::vector<uint8_t> m8(stride * h);
+    std::vector<uint16_t> m16(stride * h);
+    for (size_t i = 0; i < m8.size(); ++i) m8[i] = uint8_t(next() >> 24), m16[i] = uint16_t(next() >> 16);
+    for (BayerPattern p : kPatterns)
+      for (int ri : {0, 2}) {
+        std::vector<uint8_t> out8(static_cast<size_t>(w) * h * 3);
+        std::vector<uint16_t> out16(out8.size());
+        d.Run(m8.data(), stride, w, h, p, DebayerMethod::Bilinear, out8.data(), static_cast<size_t>(w) * 3, ri);
+        d.Run(m16.data(), stride, w, h, p, DebayerMethod::Bilinear, out16.data(), static_cast<size_t>(w) * 3, ri);
+        EXPECT_EQ(out8, PlainBilinear(m8, stride, w, h, p, ri)) << w << "x" << h << " " << frames::PatternName(p) << ri;
+        EXPECT_EQ(out16, PlainBilinear(m16, stride, w, h, p, ri)) << w << "x" << h << " " << frames::PatternName(p);
+      }
   }
 }
 

@@ -67,6 +67,45 @@ TEST(RecombineTest, GainsThresholdsAndLayerBoxes) {
   for (int x = 0; x < 4; ++x) EXPECT_FLOAT_EQ(p.layers[1].Get(x, 0), 100);
 }
 
+// Every kind of layer term against a plain per-pixel sum, bit for bit, over a width that
+// leaves a remainder after whole vectors; values sit on and around the thresholds.
+TEST(RecombineTest, MatchesAPlainSumForEveryKindOfLayer) {
+  const int W = 37, H = 3;
+  Planes p(W, H, W);
+  const float pick[8] = {0.5f, -0.5f, 0.75f, -0.75f, 0.0f, -0.0f, 3.25f, -2.5f};
+  uint32_t r = 99;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      for (int i = 1; i < 21; ++i) {
+        r = r * 1664525u + 1013904223u;
+        p.layers[i].Set(x, y, (r >> 29) == 0 ? (r >> 8) % 1000 * 0.01f - 5 : pick[(r >> 8) & 7]);
+        if (i < 4) p.colour[i - 1].Set(x, y, (r >> 12) % 500 * 0.5f);
+      }
+  RecombineSettings s;
+  s.colour = true;
+  const float gains[7] = {0, 1.5f, 0.8f, 2.0f, 3.0f, 1.0f, -0.7f};
+  for (int n = 1; n <= 6; ++n) s.on[n] = n != 5, s.gain[n] = gains[n];
+  s.marked[2] = true, s.threshold[2] = 0.5f;    // shrunk
+  s.marked[3] = true, s.threshold[3] = -0.75f;  // a negative threshold moves values away from zero
+  s.marked[4] = true, s.threshold[4] = 0;       // dropped
+  Recombine(p.colour, p.layers, ClampArea(0, 0, W, H, W, H), s);
+  for (int c = 0; c < 3; ++c)
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        float acc = p.colour[c].Get(x, y);
+        for (int n = 1; n <= 6; ++n) {
+          if (!s.on[n] || n == 4) continue;
+          const float e = p.layers[n * 3 + c].Get(x, y), g = s.gain[n], t = s.threshold[n];
+          if (n == 2) acc += g * (e > t ? e - t : e < -t ? e + t : 0.0f);
+          else if (n == 3 && e < 0) acc += g * (e + t);
+          else if (n == 3 && e > 0) acc += g * (e - t);
+          else if (n != 3) acc += g * e;
+        }
+        const float got = p.layers[c].Get(x, y);
+        ASSERT_EQ(std::memcmp(&got, &acc, sizeof acc), 0) << c << " " << x << " " << y;
+      }
+}
+
 TEST(DisplayRectTest, InnerEdgesLoseTheMarginImageEdgesDoNot) {
   const AreaRect inner = DisplayRect(ClampArea(100, 50, 200, 200, 1000, 800), 1000, 800, 6);
   EXPECT_EQ(inner.x0, 106);
@@ -212,6 +251,74 @@ TEST(DisplayPassTest, SameBitsForOneAndTwoWorkers) {
   long long total = 0;
   for (int v : hists[0][0]) total += v;
   EXPECT_EQ(total, W * H);
+}
+
+
+struct MoveResult {
+  std::vector<float> sums;
+  std::vector<uint8_t> pic;
+  std::vector<uint16_t> words;
+  Histograms hist;
+};
+
+// One slider move over an inner area of a 230 x 170 picture, as two passes or as one sweep.
+MoveResult Move(DisplayMode mode, bool oneSweep) {
+  const int W = 230, H = 170;
+  const auto curve = GammaOne();
+  Planes p(W, H, 200);
+  for (int c = 0; c < 3; ++c) {
+    wavetest::FillPattern(p.colour[c], W, H, 7 + c);
+    wavetest::FillPattern(p.stack[c], W, H, 17 + c);
+  }
+  for (int i = 3; i < 21; ++i) wavetest::FillPattern(p.layers[i], 200, 200, 30 + i);
+  for (int i = 3; i < 21; ++i)
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 200; ++x) p.layers[i].Set(x, y, (p.layers[i].Get(x, y) - 80) * 0.2f);
+  RecombineSettings rs;
+  rs.colour = mode == DisplayMode::Colour;
+  for (int n = 1; n <= 6; ++n) rs.on[n] = true, rs.gain[n] = 0.5f * n;
+  rs.marked[1] = true, rs.threshold[1] = 2;
+  DisplaySettings ds;
+  ds.mode = mode;
+  ds.curve = &curve;
+  ds.antiRing = true;
+  ds.antiRingLevel = 60;
+  ds.dxR = 2, ds.dyB = -1;
+  const AreaRect a = ClampArea(13, 21, 199, 140, W, H);
+  const AreaRect rect = DisplayRect(a, W, H, 6);
+  formats::TTIFFBitMap out;
+  out.Allocate48(150, H + 1);  // narrower than the area: words stop at its edge
+  ui::Bitmap24 pic(W, H);
+  MoveResult m;
+  if (oneSweep) {
+    RecombineAndDisplay(p.colour, p.layers, p.stack, a, rect, W, H, rs, ds, pic, out, m.hist);
+  } else {
+    Recombine(p.colour, p.layers, a, rs);
+    DisplayPass(p.layers, p.colour, p.stack, a, rect, W, H, ds, pic, out, m.hist);
+  }
+  for (int c = rs.colour ? 0 : 1; c <= (rs.colour ? 2 : 1); ++c)
+    for (int v = 0; v < a.height(); ++v)
+      m.sums.insert(m.sums.end(), p.layers[c].Row(v), p.layers[c].Row(v) + a.width());
+  m.pic.assign(pic.data(), pic.data() + pic.byteSize());
+  for (int y = 0; y < H; ++y) m.words.insert(m.words.end(), out.row16(y), out.row16(y) + 3 * 150);
+  return m;
+}
+
+TEST(RecombineAndDisplayTest, OneSweepGivesWhatTheTwoPassesGive) {
+  for (const DisplayMode mode : {DisplayMode::Mono, DisplayMode::Colour, DisplayMode::Lrgb}) {
+    SetWaveletThreads(1);
+    const MoveResult two = Move(mode, false);
+    for (int threads : {1, 2, 3}) {
+      SetWaveletThreads(threads);
+      const MoveResult one = Move(mode, true);
+      const int m = static_cast<int>(mode);
+      EXPECT_EQ(0, std::memcmp(one.sums.data(), two.sums.data(), two.sums.size() * sizeof(float))) << m << threads;
+      EXPECT_EQ(one.pic, two.pic) << m << threads;
+      EXPECT_EQ(one.words, two.words) << m << threads;
+      EXPECT_EQ(one.hist, two.hist) << m << threads;
+    }
+  }
+  SetWaveletThreads(0);
 }
 
 }  // namespace
