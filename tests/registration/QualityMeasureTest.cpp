@@ -7,6 +7,7 @@
 
 #include "registration/FftEngine.h"
 #include "registration/QualityMeasure.h"
+#include "SeeingTexture.h"
 
 namespace registration {
 namespace {
@@ -59,26 +60,7 @@ class QualityOfBoxes : public ::testing::Test {
     const int n = 64;
     std::mt19937 rng(seed);
     std::normal_distribution<double> g(0, 1);
-    // Texture: the same white field for every box (seed 1), blurred in frequency space.
-    std::mt19937 tex(1);
-    std::vector<double> field(static_cast<size_t>(n) * n);
-    for (auto& v : field) v = g(tex);
-    e.FFTSetup(n);
-    e.ClearCorner(e.FFTRe);
-    e.ClearCorner(e.FFTIm);
-    for (int x = 0; x < n; ++x)
-      for (int y = 0; y < n; ++y) e.FFTRe.at(x, y) = static_cast<float>(field[static_cast<size_t>(y) * n + x]);
-    e.FFT2DForward();
-    for (int kx = 0; kx < n; ++kx)
-      for (int ky = 0; ky < n; ++ky) {
-        const double fx = std::min(kx, n - kx) / double(n), fy = std::min(ky, n - ky) / double(n);
-        // Seeing-like: a cut-off near 0.15 cycles per pixel, and the blur on top.
-        const double f2 = fx * fx + fy * fy;
-        const double h = std::exp(-f2 / (2 * 0.15 * 0.15)) * std::exp(-2 * M_PI * M_PI * blur * blur * f2);
-        e.FFTRe.at(kx, ky) *= static_cast<float>(h);
-        e.FFTIm.at(kx, ky) *= static_cast<float>(h);
-      }
-    e.FFT2DInverse();
+    test_support::SeeingTexture(e, n, blur);
     const double mean = 100;
     double sum = 0;
     for (int x = 0; x < n; ++x)

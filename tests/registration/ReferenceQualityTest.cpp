@@ -7,6 +7,7 @@
 
 #include "registration/ReferenceQuality.h"
 #include "registration/RegistrationMath.h"
+#include "SeeingTexture.h"
 
 namespace registration {
 namespace {
@@ -16,26 +17,12 @@ class ReferenceQualityTest : public ::testing::Test {
   static constexpr int n = 128;
   void SetUp() override { e.FFTSetup(n); }
 
-  // One white texture (always the same), band-limited like seeing leaves it, blurred by a
-  // Gaussian of `blur` pixels, moved by (sx, sy) whole pixels (circularly), times `gain`, with
-  // noise of the given sigma.
+  // The seeing texture blurred by `blur` pixels, moved by (sx, sy) whole pixels (circularly),
+  // times `gain`, with noise of the given sigma.
   void MakeBox(FftPlane& out, double blur, double noise, uint32_t seed, int sx = 0, int sy = 0, double gain = 1) {
-    std::mt19937 tex(1), rng(seed);
+    std::mt19937 rng(seed);
     std::normal_distribution<double> g(0, 1);
-    e.ClearCorner(e.FFTRe);
-    e.ClearCorner(e.FFTIm);
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x) e.FFTRe.at(x, y) = static_cast<float>(g(tex));
-    e.FFT2DForward();
-    for (int kx = 0; kx < n; ++kx)
-      for (int ky = 0; ky < n; ++ky) {
-        const double fx = std::min(kx, n - kx) / double(n), fy = std::min(ky, n - ky) / double(n);
-        const double f2 = fx * fx + fy * fy;
-        const double h = std::exp(-f2 / (2 * 0.15 * 0.15)) * std::exp(-2 * M_PI * M_PI * blur * blur * f2);
-        e.FFTRe.at(kx, ky) *= static_cast<float>(h);
-        e.FFTIm.at(kx, ky) *= static_cast<float>(h);
-      }
-    e.FFT2DInverse();
+    test_support::SeeingTexture(e, n, blur);
     for (int x = 0; x < n; ++x)
       for (int y = 0; y < n; ++y) {
         const float v = e.FFTRe.at(((x - sx) % n + n) % n, ((y - sy) % n + n) % n);
