@@ -174,6 +174,45 @@ void RegistrationController::RankOptimizeAndStack() {
   }
 }
 
+// Calibration of another size than the frames is only warned about.
+void RegistrationController::WarnCalibrationSizes() {
+  auto& in = x_.input;
+  auto& ic = x_.inputControls;
+  if (ic.UseDarkFrame.checked()) {
+    const frames::Single2dArray* dark = Darkframe ? Darkframe() : nullptr;
+    if (!dark || dark->nominalWidth() != in.ImageWidth || dark->nominalHeight() != in.ImageHeight)
+      s_.ui.messageBox(" darkframe size does not match imagesize !!", ui::MsgKind::Warning, ui::ButtonsOK);
+  }
+  if (ic.UseFlatfield.checked()) {
+    const frames::Single2dArray* flat = Flatfield ? Flatfield() : nullptr;
+    if (!flat || flat->nominalWidth() != in.ImageWidth || flat->nominalHeight() != in.ImageHeight)
+      s_.ui.messageBox(" flatfield size does not match imagesize !!", ui::MsgKind::Warning, ui::ButtonsOK);
+  }
+}
+
+// With "Reference from the best frames": the reference replaced, the frames registered by
+// their box alone registered again, and every frame's quality measured against it. Frames
+// aligned on the whole frame keep their shifts; the best frames' reference still serves the
+// registration difference and the optimizer.
+void RegistrationController::BestFramesPasses() {
+  auto& in = x_.input;
+  referenceQuality_.Clear();
+  if (in.CancelRequested || !c_.BestFramesReference.checked() || !ReferenceFromBestFrames()) return;
+  if (boxOnlyFrames_ > 0) {
+    s_.progress.setLine2("Second pass: reference from the best frames");
+    st_.LastPeak = 0;
+    st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
+    secondPass_ = true;
+    RegistrationPass();
+    secondPass_ = false;
+    s_.progress.setLine2(" ");
+  }
+  if (in.CancelRequested) return;
+  s_.progress.setLine2("Quality against the best frames");
+  QualityAgainstReference();
+  s_.progress.setLine2(" ");
+}
+
 void RegistrationController::AlignallButtonClick() {
   auto& in = x_.input;
   auto& ic = x_.inputControls;
@@ -206,16 +245,7 @@ void RegistrationController::AlignallButtonClick() {
   const std::string sizeText = "Image : " + std::to_string(in.FrameWidth) + "x" + std::to_string(in.FrameHeight);
   if (StackSizeCaption) StackSizeCaption(sizeText);
   ic.Frames.setVisible(true);
-  if (ic.UseDarkFrame.checked()) {
-    const frames::Single2dArray* dark = Darkframe ? Darkframe() : nullptr;
-    if (!dark || dark->nominalWidth() != in.ImageWidth || dark->nominalHeight() != in.ImageHeight)
-      s_.ui.messageBox(" darkframe size does not match imagesize !!", ui::MsgKind::Warning, ui::ButtonsOK);
-  }
-  if (ic.UseFlatfield.checked()) {
-    const frames::Single2dArray* flat = Flatfield ? Flatfield() : nullptr;
-    if (!flat || flat->nominalWidth() != in.ImageWidth || flat->nominalHeight() != in.ImageHeight)
-      s_.ui.messageBox(" flatfield size does not match imagesize !!", ui::MsgKind::Warning, ui::ButtonsOK);
-  }
+  WarnCalibrationSizes();
   // The progress window and the run's state.
   if (c_.Misalignwarning.checked()) {
     c_.Haltbutton.setVisible(true);
@@ -248,24 +278,7 @@ void RegistrationController::AlignallButtonClick() {
   // Every frame in use; then, with a reference made of the best frames, every frame again.
   boxOnlyFrames_ = c_.WholeFrameAlign.checked() ? 0 : 1;
   RegistrationPass();
-  // Frames aligned on the whole frame keep their shifts in a second pass; the best frames'
-  // reference still serves the registration difference and the optimizer.
-  referenceQuality_.Clear();
-  const bool bestReference = !in.CancelRequested && c_.BestFramesReference.checked() && ReferenceFromBestFrames();
-  if (bestReference && boxOnlyFrames_ > 0) {
-    s_.progress.setLine2("Second pass: reference from the best frames");
-    st_.LastPeak = 0;
-    st_.TrackX = st_.TrackY = st_.TrackVX = st_.TrackVY = 0;
-    secondPass_ = true;
-    RegistrationPass();
-    secondPass_ = false;
-    s_.progress.setLine2(" ");
-  }
-  if (bestReference && !in.CancelRequested) {
-    s_.progress.setLine2("Quality against the best frames");
-    QualityAgainstReference();
-    s_.progress.setLine2(" ");
-  }
+  BestFramesPasses();
   inRun_ = false;
   c_.AlignImage.invalidate();
   if (!sizeNote_.empty())

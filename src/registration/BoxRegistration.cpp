@@ -52,6 +52,11 @@ void LuminanceRow(const uint8_t* __restrict px, float* __restrict out, int count
 
 BoxStats ExtractBox(const ui::Bitmap24& picture, int width, int height, int bx, int by, int n,
                     const LuminanceWeights& w, FftPlane& box) {
+  return ExtractBox(picture.row(0), picture.stride(), width, height, bx, by, n, w, box);
+}
+
+BoxStats ExtractBox(const uint8_t* pixels, size_t stride, int width, int height, int bx, int by, int n,
+                    const LuminanceWeights& w, FftPlane& box) {
   ClearCorner(box, n);
   BoxStats s;
   const int x0 = std::max(0, -bx), x1 = std::min(n, width - bx);
@@ -61,7 +66,7 @@ BoxStats ExtractBox(const ui::Bitmap24& picture, int width, int height, int bx, 
   for (int yb = y0; yb < y1; yb += kRowBlock) {
     const int rows = std::min(kRowBlock, y1 - yb);
     for (int r = 0; r < rows; ++r) {
-      const uint8_t* row = picture.row(by + yb + r) + static_cast<ptrdiff_t>(bx) * 3;
+      const uint8_t* row = pixels + static_cast<size_t>(by + yb + r) * stride + static_cast<ptrdiff_t>(bx) * 3;
       float* buf = block.data() + r * kBlockStride;
       if (x1 > x0) LuminanceRow(row + x0 * 3, buf + x0, x1 - x0, w.r, w.g, w.b);
       for (int x = x0; x < x1; ++x) {

@@ -27,6 +27,9 @@ struct BoxStats {
 };
 BoxStats ExtractBox(const ui::Bitmap24& picture, int width, int height, int bx, int by, int n,
                     const LuminanceWeights& w, FftPlane& box);
+// The same out of packed 3-byte pixels, `stride` bytes a row (a kept crop, for example).
+BoxStats ExtractBox(const uint8_t* pixels, size_t stride, int width, int height, int bx, int by, int n,
+                    const LuminanceWeights& w, FftPlane& box);
 
 struct CorrelationOptions {
   bool filter = true;          // "Alignment filter"

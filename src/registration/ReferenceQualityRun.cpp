@@ -21,7 +21,6 @@ RegistrationController::QualityWorker& RegistrationController::QualityWorkerAt(i
   while (static_cast<int>(qualityWorkers_.size()) <= index) qualityWorkers_.push_back(std::make_unique<QualityWorker>());
   QualityWorker& w = *qualityWorkers_[static_cast<size_t>(index)];
   if (w.e.FFTSize() != side) w.e.FFTSetup(side);
-  w.row.resize(static_cast<size_t>(side));
   return w;
 }
 
@@ -55,13 +54,8 @@ void RegistrationController::QualityAgainstReference() {
     QualityWorker& w = *qualityWorkers_[static_cast<size_t>(t)];
     for (size_t k = start + static_cast<size_t>(t); k < end; k += static_cast<size_t>(workers)) {
       const int q = covered[k];
-      const uint8_t* crop = crops_.crop(q);
-      const int bx = boxX(q), by = boxY(q);
-      for (int j = 0; j < n; ++j) {
-        const size_t at = static_cast<size_t>(by + j - crops_.top[q]) * crops_.side + (bx - crops_.left[q]);
-        LuminanceRow(crop + at * 3, w.row.data(), n, lw.r, lw.g, lw.b);
-        for (int i = 0; i < n; ++i) w.box.at(i, j) = w.row[static_cast<size_t>(i)];
-      }
+      ExtractBox(crops_.crop(q), static_cast<size_t>(crops_.side) * 3, crops_.side, crops_.side,
+                 boxX(q) - crops_.left[q], boxY(q) - crops_.top[q], n, lw, w.box);
       quality[static_cast<size_t>(q)] = static_cast<float>(referenceQuality_.Measure(w.e, w.box));
     }
   };

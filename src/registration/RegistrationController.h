@@ -171,6 +171,8 @@ class RegistrationController {
   OptimizerOptions ReadOptimizerOptions();
   RegistrationOptions runOptions_;  // read when a run starts (or for one registration)
   void RegistrationPass();
+  void BestFramesPasses();
+  void WarnCalibrationSizes();
   void RankOptimizeAndStack();
   void ClearFFTPicture();  // white, " Not defined "
   void StoreReferenceSpectrum(const FftPlane& lum, bool filter, float radius2);
@@ -185,7 +187,6 @@ class RegistrationController {
   struct QualityWorker {
     FftEngine e;
     FftPlane box;
-    std::vector<float> row;
   };
   std::vector<std::unique_ptr<QualityWorker>> qualityWorkers_;
   QualityWorker& QualityWorkerAt(int index, int side);
