@@ -68,31 +68,17 @@ BENCHMARK(BM_Stack_Luminance_1000x640x480)->Unit(benchmark::kMillisecond)->UseRe
 BENCHMARK(BM_Stack_Drizzle_1000x640x480)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_Stack_ResampledBellX2_1000x640x480)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-long ProcStatusKb(const char* key) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::string(key).size());
-  return 0;
-}
-
 // Peak resident memory of stacking one 4096 x 4096 still in colour, against the image-size
 // planes of that size (4 stack, 3 colour, coverage and wavelet work planes, the 16-bit copy).
 void BM_Stack_Colour_4096x4096_PeakMemory(benchmark::State& state) {
-  const std::string bmp = px::JoinPath(pxbench::CacheDir(), "big4096.bmp");
-  if (!px::FileExists(bmp)) {
-    ui::Bitmap24 b(4096, 4096);
-    for (int y = 0; y < 4096; ++y)
-      for (int x = 0; x < 4096; ++x) b.setPixel(x, y, ui::Color(x & 255, y & 255, (x ^ y) & 255));
-    ui::SaveBmpFile(bmp, b);
-  }
+  const std::string bmp = pxbench::Big4096Bmp();
   double ratio = 0, peakMb = 0;
   for (auto _ : state) {
     pxbench::HeadlessApp app;
     app.ui.queueDialog({bmp, bmp}, 2);
     auto& f = app.mf->form();
     f.get<ui::CheckBox>("ColourStack").setChecked(true);
-    const long baseKb = ProcStatusKb("VmRSS:");
+    const long baseKb = pxbench::ProcStatusKb("VmRSS:");
     // Start the high-water mark here.
     std::ofstream("/proc/self/clear_refs") << "5";
     f.get<ui::Button>("SelectFileButton").userClick();
@@ -101,7 +87,7 @@ void BM_Stack_Colour_4096x4096_PeakMemory(benchmark::State& state) {
     f.get<ui::Slider>("StackSlider").setMax(1);
     f.get<ui::Slider>("StackSlider").setValue(1);
     f.get<ui::Button>("Stackbutton").userClick();
-    const long peakKb = ProcStatusKb("VmHWM:");
+    const long peakKb = pxbench::ProcStatusKb("VmHWM:");
     const double side = 4096 + 10;
     const double planesMb = (9 * side * side * 4 + 4097.0 * 4097 * 6) / (1024 * 1024);
     peakMb = (peakKb - baseKb) / 1024.0;

@@ -126,24 +126,10 @@ void BM_Wavelet_RgbShiftEstimate_Box257(benchmark::State& state) {
 }
 BENCHMARK(BM_Wavelet_RgbShiftEstimate_Box257)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
-long ProcKb(const char* key) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::string(key).size());
-  return 0;
-}
-
 // "Do all" over a 4096 x 4096 colour stack with the default 512 area; peak resident memory of
 // the whole run against the planes (image-size planes, the 16-bit copy, 21 layer planes).
 void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
-  const std::string bmp = px::JoinPath(pxbench::CacheDir(), "big4096.bmp");
-  if (!px::FileExists(bmp)) {
-    ui::Bitmap24 b(4096, 4096);
-    for (int y = 0; y < 4096; ++y)
-      for (int x = 0; x < 4096; ++x) b.setPixel(x, y, ui::Color(x & 255, y & 255, (x ^ y) & 255));
-    ui::SaveBmpFile(bmp, b);
-  }
+  const std::string bmp = pxbench::Big4096Bmp();
   double peakRatio = 0, doAllMs = 0, moveMs = 0, moveAllocs = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -152,7 +138,7 @@ void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
     auto& mf = *app.mf;
     f.get<ui::ComboBox>("Processarea").userSelect(3);  // 512
     f.get<ui::CheckBox>("ColourStack").setChecked(true);
-    const long baseKb = ProcKb("VmRSS:");
+    const long baseKb = pxbench::ProcStatusKb("VmRSS:");
     std::ofstream("/proc/self/clear_refs") << "5";
     app.ui.queueDialog({bmp, bmp}, 2);
     f.get<ui::Button>("SelectFileButton").userClick();
@@ -173,7 +159,7 @@ void BM_Wavelet_DoAll_Colour4096(benchmark::State& state) {
     moveAllocs = static_cast<double>(pxbench::AllocationCount() - before) / 10;
     const double side = 4096 + 10, layer = 512 + 10;
     const double planesKb = (9 * side * side * 4 + 4097.0 * 4097 * 6 + 21 * layer * layer * 4) / 1024;
-    peakRatio = (ProcKb("VmHWM:") - baseKb) / planesKb;
+    peakRatio = (pxbench::ProcStatusKb("VmHWM:") - baseKb) / planesKb;
     state.ResumeTiming();
   }
   state.counters["doAllMs"] = doAllMs;
