@@ -20,7 +20,6 @@
 #include "registration/RegistrationController.h"
 #include "stacking/StackingController.h"
 #include "stacking/StackingControls.h"
-#include "ui/Canvas.h"
 #include "wavelets/WaveletController.h"
 #include "wavelets/WaveletControls.h"
 
@@ -341,15 +340,33 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
 
   // The settings snapshot first: it decides darkframe, de-interlacing, box size ...
   project::TBigIniFile form("");
-  {
-    std::string text = "[Form]\n";
-    for (const auto& line : p.formLines) text += line + "\n";
-    form.LoadFromText(text);
-    try {
-      px::WriteFileAtomic(px::JoinPath(dir, "readtempor.ini"), text);
-    } catch (const std::exception& e) {
-      ui.logProblem(std::string("The settings snapshot cannot be kept: ") + e.what());
-    }
+  RestoreSettings(p, projectPath, dir, form);
+  std::vector<std::string> missing;
+  const int n = OpenProjectInput(p, projectPath, dir, missing);
+  // Opening an input resets a few stored controls (the layer boxes, the resample factor).
+  project::RestoreFormSnapshot(mf.form(), form);
+  RestoreFrameTable(p, n);
+  ws.input.SelectedCount = ws.table.CountSelected(n);
+  if (!missing.empty())
+    ui.messageBox("Project " + projectPath + ": " + std::to_string(missing.size()) +
+                      " frame file(s) no longer exist and are left out:" + MissingText(missing),
+                  ui::MsgKind::Warning, ui::ButtonsOK);
+  if (ws.input.SingleImage) return;  // a single still frame is stacked and shown already
+  RestoreStages(p, projectPath, n);
+  RestoreCaption();
+}
+
+void ProjectController::RestoreSettings(const project::ProjectData& p, const std::string& projectPath,
+                                        const std::string& dir, project::TBigIniFile& form) {
+  MainForm& mf = mf_;
+  auto& ui = mf.uiServices();
+  std::string text = "[Form]\n";
+  for (const auto& line : p.formLines) text += line + "\n";
+  form.LoadFromText(text);
+  try {
+    px::WriteFileAtomic(px::JoinPath(dir, "readtempor.ini"), text);
+  } catch (const std::exception& e) {
+    ui.logProblem(std::string("The settings snapshot cannot be kept: ") + e.what());
   }
   for (const std::string& problem : project::RestoreFormSnapshot(mf.form(), form))
     ui.logProblem("Project \"" + projectPath + "\": " + problem);
@@ -358,10 +375,15 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
   } catch (const std::exception& e) {
     ui.logProblem(std::string("The form settings cannot be kept: ") + e.what());
   }
+}
 
-  // The input, without a dialog. Still frames missing since the save stay in their slots,
-  // excluded, so every other frame keeps its number and results.
-  std::vector<std::string> missing;
+// The input, without a dialog. Still frames missing since the save stay in their slots,
+// excluded, so every other frame keeps its number and results. Returns the frames in use.
+int ProjectController::OpenProjectInput(const project::ProjectData& p, const std::string& projectPath,
+                                        const std::string& dir, std::vector<std::string>& missing) {
+  MainForm& mf = mf_;
+  Workspace& ws = mf.ws;
+  auto& ui = mf.uiServices();
   int n = p.sequencelength();
   if (p.avi()) {
     mf.inputSelection().OpenVideo(p.filename[0] == '/' ? p.filename : px::JoinPath(dir, p.filename));
@@ -379,9 +401,13 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
     mf.inputSelection().OpenStillFrames(paths, KindOfType(p.filetype));
   }
   ws.input.DefaultSaveName = px::ChangeFileExt(px::ExtractFileName(projectPath), "");
-  // Opening an input resets a few stored controls (the layer boxes, the resample factor).
-  project::RestoreFormSnapshot(mf.form(), form);
+  return n;
+}
 
+// Every frame's stored results, exclusions and the rank list.
+void ProjectController::RestoreFrameTable(const project::ProjectData& p, int n) {
+  MainForm& mf = mf_;
+  Workspace& ws = mf.ws;
   auto& list = mf.input.SelectFramesChecklist;
   for (int i = 0; i < n && !ws.input.SingleImage; ++i) {
     const project::ProjectFrame& f = p.frames[i];
@@ -405,13 +431,13 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
     ws.table.ranks[k].FrameIndex = f;
     ws.table.ranks[k].RankQuality = ws.table[f].Quality;
   }
-  ws.input.SelectedCount = ws.table.CountSelected(n);
-  if (!missing.empty())
-    ui.messageBox("Project " + projectPath + ": " + std::to_string(missing.size()) +
-                      " frame file(s) no longer exist and are left out:" + MissingText(missing),
-                  ui::MsgKind::Warning, ui::ButtonsOK);
-  if (ws.input.SingleImage) return;  // a single still frame is stacked and shown already
+}
 
+// Calibration, the feature and the pages as far as the saved work had come.
+void ProjectController::RestoreStages(const project::ProjectData& p, const std::string& projectPath, int n) {
+  MainForm& mf = mf_;
+  Workspace& ws = mf.ws;
+  auto& ui = mf.uiServices();
   if (mf.input.UseDarkFrame.checked() && !p.darkfile.empty()) mf.stacking().LoadDarkframe(p.darkfile, p.darkfiletype);
   if (mf.input.UseFlatfield.checked() && !p.flatfile.empty()) mf.stacking().LoadFlatfield(p.flatfile, p.flatfiletype);
 
@@ -438,10 +464,7 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
   ws.reg.WorkStatus = static_cast<uint8_t>(status);
   if (status >= 1) {
     mf.shell.AligningPage.setVisible(true);
-    ui::Bitmap24& fft = mf.aligning.FFTImage.picture();
-    fft.fill(ui::colors::White);
-    ui::Canvas(fft).textOut(fft.width() / 2 - 40, fft.height() / 2 - 16, " Not defined ");
-    mf.aligning.FFTImage.invalidate();
+    mf.registration().ClearFFTPicture();
     ws.reg.BoxX = p.hotx - box / 2;
     ws.reg.BoxY = p.hoty - box / 2;
     // The reference's spectrum also measures the shown frame; the saved figures stay.
@@ -483,7 +506,6 @@ void ProjectController::ApplyProject(const project::ProjectData& p, const std::s
                              &mf.shell.WaveletPage};
   if (p.activepage >= 1 && p.activepage <= 4 && pages[p.activepage - 1]->visible())
     mf.form().setActivePage(*const_cast<ui::Page*>(pages[p.activepage - 1]));
-  RestoreCaption();
 }
 
 // ---- Frame lists ----

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "project/BigIni.h"
 #include "project/ProjectFile.h"
 #include "ui/FormModel.h"
 
@@ -50,6 +51,12 @@ class ProjectController {
   void RestoreCaption();
   bool RunActive() const;  // told to the user
   void ApplyProject(const project::ProjectData& p, const std::string& projectPath, const std::string& dir);
+  void RestoreSettings(const project::ProjectData& p, const std::string& projectPath, const std::string& dir,
+                       project::TBigIniFile& form);
+  int OpenProjectInput(const project::ProjectData& p, const std::string& projectPath, const std::string& dir,
+                       std::vector<std::string>& missing);
+  void RestoreFrameTable(const project::ProjectData& p, int n);
+  void RestoreStages(const project::ProjectData& p, const std::string& projectPath, int n);
   // The frames of a list that exist; the missing ones are named to the user.
   std::vector<std::string> ExistingFrames(const std::vector<std::string>& paths, const std::string& listPath);
 

@@ -137,6 +137,8 @@ class RegistrationController {
   // yardstick the fast windows are compared with.
   void SetExactOptimizerWindows(bool on) { exactWindows_ = on; }
 
+  void ClearFFTPicture();  // white, " Not defined "
+
   // State for the dump and for tests.
   bool AutoStack() const { return autoStack_; }
   // Feature, box, reference frame, work status, tracking and the run's totals, for the batch tool.
@@ -174,7 +176,6 @@ class RegistrationController {
   void BestFramesPasses();
   void WarnCalibrationSizes();
   void RankOptimizeAndStack();
-  void ClearFFTPicture();  // white, " Not defined "
   void StoreReferenceSpectrum(const FftPlane& lum, bool filter, float radius2);
   // Replaces the reference by the average of the best frames of the pass just made; false
   // when the run keeps its reference frame.
